@@ -1,0 +1,20 @@
+// The paper path: waiting for the controller to go idle, feeding a sheet into the scan position
+// and checking whether paper is present.
+#pragma once
+
+#include <cstdint>
+
+namespace ordavel {
+class DriverContext;
+}
+
+namespace ordavel::device {
+
+// True when register 7 reads 0 within (Scanner_Length + 5) / Max_Speed seconds.
+bool WaitForIdle(DriverContext& ctx);
+// Brings the next sheet to the scan position (full or short feed); force = 1 from set-up.
+bool FeedPaper(DriverContext& ctx, bool force);
+// True when the check ran; empty = 1 when no sheet is at the sensors.
+bool CheckPaperEmpty(DriverContext& ctx, int32_t& empty);
+
+}  // namespace ordavel::device

@@ -1,0 +1,2 @@
+// The eleven exported functions (filled in with the session).
+#include "ordavel.h"

@@ -1,0 +1,2 @@
+// Placeholder translation unit until the model lands.
+namespace ordavel::virtual_scanner {}
