@@ -1,2 +1,0 @@
-// Placeholder translation unit until the model lands.
-namespace ordavel::virtual_scanner {}
