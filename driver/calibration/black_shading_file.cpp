@@ -1,0 +1,69 @@
+// Writing "BlackFINE.PXL" from the coarse channel minimum when no black strip was measured.
+#include "driver/calibration/black_shading_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "driver/calibration/calibration_state.h"
+#include "driver/calibration/work_file_header.h"
+#include "driver/device/status_report.h"
+#include "driver/interface/driver_context.h"
+
+namespace ordavel::calibration {
+
+namespace {
+
+void AppendWord(std::string& bytes, int32_t value) {
+    auto word = static_cast<uint32_t>(std::clamp(value, 0, 0xFFFF));
+    bytes.push_back(static_cast<char>(word >> 8));
+    bytes.push_back(static_cast<char>(word & 0xFF));
+}
+
+void AppendRecord(std::string& bytes, int32_t pixels, std::initializer_list<int32_t> samplesOfPixel) {
+    for (int32_t x = 0; x < pixels; ++x) {
+        for (int32_t sample : samplesOfPixel) AppendWord(bytes, sample);
+    }
+    bytes.append(2, '\0');  // the record's unused trailing bytes
+}
+
+}  // namespace
+
+std::string ChannelMinimumBlackLine(int32_t pixels, int32_t colourMode, const int32_t (&minimum)[3],
+                                    int32_t xResolution, int32_t yResolution) {
+    pixels = std::max(pixels, 0);
+    int32_t records = colourMode == kLineInterleaved ? 3 : 1;
+    std::string bytes = FormatWorkFileHeader({pixels, colourMode, 4, records, xResolution, yResolution});
+    if (colourMode == kPixelInterleaved) {
+        AppendRecord(bytes, pixels, {minimum[kRed], minimum[kGreen], minimum[kBlue]});
+    } else if (colourMode == kLineInterleaved) {
+        for (int c = 0; c < kColours; ++c) AppendRecord(bytes, pixels, {minimum[c]});
+    } else {
+        // One sample per pixel passes the front end's third channel: its minimum is the one used.
+        AppendRecord(bytes, pixels, {minimum[kBlue]});
+    }
+    return bytes;
+}
+
+void WriteChannelMinimumBlackFile(DriverContext& ctx) {
+    const CalibrationState& state = ctx.calibration;
+    const int32_t minimum[3] = {state.channelMinimum[kRed], state.channelMinimum[kGreen],
+                                state.channelMinimum[kBlue]};
+    std::string bytes = ChannelMinimumBlackLine(state.pixelsPerLine, state.colourMode, minimum,
+                                                state.xResolution, state.yResolution);
+    std::string path = ctx.TempFilePath("BlackFINE.PXL");
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        device::Report(ctx, "打开文件错误: %s", path.c_str());
+        return;
+    }
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ignored);
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool closed = std::fclose(file) == 0;
+    if (!written || !closed) device::Report(ctx, "写文件错误: %s", path.c_str());
+}
+
+}  // namespace ordavel::calibration
