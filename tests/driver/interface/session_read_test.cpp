@@ -32,7 +32,7 @@ struct FakeSheet {
         capacities.push_back(d.capacity);
         if (steps++ == failStep) return false;
         const int32_t lines = std::min(d.capacity / lineBytes, sourceLines - stored);
-        std::memset(d.buffer, 0x5A, static_cast<std::size_t>(lines) * lineBytes);
+        if (lines > 0) std::memset(d.buffer, 0x5A, static_cast<std::size_t>(lines) * lineBytes);
         d.delivered = lines * lineBytes;
         stored += lines;
         done = stored == sourceLines ? 1 : 0;
