@@ -305,3 +305,47 @@ TEST(BadDescription, TruncatedAtEveryLineFailsOrSucceedsCleanly) {
 
 }  // namespace
 }  // namespace ordavel::description
+
+namespace ordavel::description {
+namespace {
+
+// "Mirt.def" of any shape: only a usable ScannerFile lets the load go on.
+struct SettingsCase {
+    const char* name;
+    std::string content;
+    std::string expectedMessageEnd;  // the whole message, or its end for path messages
+};
+
+class BadSettingsFile : public ::testing::TestWithParam<SettingsCase> {};
+
+TEST_P(BadSettingsFile, FailsWithMessage) {
+    test::TestDriver driver("settings");
+    driver.temp().write("Mirt.def", GetParam().content);
+    EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
+    const std::string message = driver.ctx().record.messageText;
+    const std::string& end = GetParam().expectedMessageEnd;
+    ASSERT_GE(message.size(), end.size()) << message;
+    EXPECT_EQ(message.substr(message.size() - end.size()), end) << message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadSettingsFile,
+    ::testing::Values(
+        SettingsCase{"Empty", "", "ScannerFile= not found in Mirt.def"},
+        SettingsCase{"Binary", std::string("\x00\x01[SETUP]\x00ScannerFile=a\xff", 22),
+                     "ScannerFile= not found in Mirt.def"},
+        SettingsCase{"KeyInOtherSection", "[TWAINSCAN]\nScannerFile=Mirt9832.dsc\n", "ScannerFile= not found in Mirt.def"},
+        SettingsCase{"SectionWithoutKey", "[SETUP]\nDebug=1\n", "ScannerFile= not found in Mirt.def"},
+        SettingsCase{"NamesMissingFile", "[setup]\nscannerfile = nothing.dsc \n", "/nothing.dsc not found"},
+        SettingsCase{"OverlongName", "[SETUP]\nScannerFile=" + std::string(1000, 'n') + "\n", "nnnnn"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(BadSettingsFile, OverlongNameIsCutAndMessageStaysWithinItsBuffer) {
+    test::TestDriver driver("settings");
+    driver.temp().write("Mirt.def", "[SETUP]\nScannerFile=" + std::string(1000, 'n') + "\n");
+    EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
+    EXPECT_EQ(std::strlen(driver.ctx().record.messageText), 255u);
+}
+
+}  // namespace
+}  // namespace ordavel::description
