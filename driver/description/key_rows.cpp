@@ -27,14 +27,20 @@ std::size_t WordCount(const KeyRow& row) {
     return n;
 }
 
+// A key's value in one section; values are C strings to the parser, so an embedded NUL ends
+// the value (and a value that is empty then counts as absent).
+std::optional<std::string> ValueIn(const platform::ProfileFile& file, std::string_view section, const char* key) {
+    std::optional<std::string> value = file.value(section, key);
+    if (value) value->resize(std::strlen(value->c_str()));
+    if (value && value->empty()) value.reset();
+    return value;
+}
+
 std::optional<std::string> LookUp(const KeyRow& row, const platform::ProfileFile& file,
                                   const std::optional<std::string>& overrideSection) {
     std::optional<std::string> value;
-    if (overrideSection) value = file.value(*overrideSection, row.key);
-    if (!value) value = file.value(row.section, row.key);
-    // Values are C strings to the parser: an embedded NUL ends the value.
-    if (value) value->resize(std::strlen(value->c_str()));
-    if (value && value->empty()) value.reset();
+    if (overrideSection) value = ValueIn(file, *overrideSection, row.key);
+    if (!value) value = ValueIn(file, row.section, row.key);
     return value;
 }
 

@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
 // resolution names the section searched first.
 struct OverrideCase {
     const char* name;
-    const char* sections;  // appended to the reference description
+    std::string sections;  // appended to the reference description
     int32_t xResolution;
     int32_t expectedStartOfScan;  // -1: the load fails with the section syntax message
 };
@@ -112,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         OverrideCase{"CaseAndBlanks", "  [  HDPI   100:300  ]  \nStart_Of_Scan=22\n", 200, 22},
         OverrideCase{"BlanksAfterColon", "[hdpi 100: 300]\nStart_Of_Scan=23\n", 200, 23},
         OverrideCase{"EmptyOverrideFallsBack", "[hdpi 100:300]\nStart_Of_Scan=\n", 200, 15},
+        OverrideCase{"NulOverrideFallsBack", std::string("[hdpi 100:300]\nStart_Of_Scan=\0" "9\n", 32), 200, 15},
         OverrideCase{"OtherKeysFromOwnSection", "[hdpi 100:300]\nMirror_Image=No\n", 200, 15},
         OverrideCase{"OneNumber", "[hdpi 100]\nStart_Of_Scan=20\n", 200, -1},
         OverrideCase{"WordOnly", "[hdpi ]\n", 200, -1},
