@@ -115,7 +115,7 @@ std::shared_ptr<const Page> makeTicket() {
         y += 0.3;
     }
     page->addFrame(0.3, 2.7, w - 0.3, 4.4, 0.02, kInk);
-    page->addText(0.6, 3.2, "SEAT 34", 0.07, kInk);
+    page->addText(0.575, 3.375, "SEAT 34", 0.05, kInk);
     for (double x = 0.15; x < w - 0.15; x += 0.12) page->addRect(x, 4.75, x + 0.06, 4.77, kInk);  // tear line
     std::mt19937 rng(4242);
     std::uniform_int_distribution<int> units(1, 3);

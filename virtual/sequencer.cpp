@@ -16,6 +16,7 @@ void Sequencer::write(uint8_t value, Ticks now) {
     steps_ = 0;
     stepLimit_.reset();
     endAtStep_.reset();
+    endBySensor_ = false;
     const Timing timing = ComputeTiming(registers_);
     fastStep_ = timing.fastStepPeriod;
     direction_ = (registers_.get(reg::kMotorConfig) & bits::kMotorReverse) ? -1 : 1;

@@ -132,17 +132,11 @@ TEST(Motion, EdgeTriggeredSensorLatchesUntilTheStatusIsRead) {
     program.sensorConfig = 0x0B;  // sensor 1 edge-triggered, both polarity high
     ASSERT_TRUE(Program(rig.io(), program));
     EXPECT_EQ(*rig.io().readRegister(0x02) & 0x01, 0x00);
-    move(rig, 100);  // the leading edge passes sensor 1 ...
-    move(rig, 1500); // ... and the tail leaves it again before anyone looks
-    ASSERT_EQ(*rig.io().readRegister(0x02) & 0x02, 0x00) << "sheet has gone";
-    // The read above consumed the latch; feed a sheet edge again through a fresh device to see both reads.
-    VirtualRig again = MakeRig(oneSheet(vs::FirstSheetPlacement::Entrance));
-    ASSERT_TRUE(Program(again.io(), program));
-    move(again, 100);
-    move(again, 1500);
-    const auto twice = again.io().readFixed(0x02, 2);
+    move(rig, 100);   // the leading edge reaches sensor 1 ...
+    move(rig, 1500);  // ... and the tail leaves it again before anyone looks
+    const auto twice = rig.io().readFixed(0x02, 2);
     ASSERT_TRUE(twice && twice->size() == 2);
-    EXPECT_EQ((*twice)[0] & 0x01, 0x01) << "the passing edge was latched";
+    EXPECT_EQ((*twice)[0] & 0x03, 0x01) << "the passing edge was latched; sensor 2 (level) shows no paper";
     EXPECT_EQ((*twice)[1] & 0x01, 0x00) << "reading cleared the latch";
 }
 

@@ -117,6 +117,36 @@ TEST(Scan, StopCountEndsTheScanThatManyStepsAfterTheFirstLine) {
     EXPECT_TRUE(more->empty()) << "zero bytes once the data is gone";
 }
 
+struct StopSensorCase {
+    uint8_t sensorConfig;  // 0x58 with one stop-scan bit
+    int64_t changeAtStep;  // command steps when that sensor changes for a ticket at the ready position
+};
+
+class StopSensor : public ::testing::TestWithParam<StopSensorCase> {};
+
+TEST_P(StopSensor, ScanEndsTheStopCountAfterAStopScanSensorChanges) {
+    VirtualRig rig = MakeRig(quietConfig("ticket"));
+    ScanProgram program;
+    program.skipSteps = 15;
+    program.stopSteps = 50;
+    program.pauseLimit = 250;
+    program.memoryConfig = 0x60;
+    program.sensorConfig = GetParam().sensorConfig;
+    ASSERT_TRUE(Program(rig.io(), program) && LoadLinearGamma(rig.io()));
+    ASSERT_TRUE(rig.io().writeRegister(0x07, 0x03));
+    const auto data = ReadImage(rig.io(), 100'000'000);
+    EXPECT_EQ(rig.io().readRegister(0x07), 0x00);
+    const auto& scan = rig.scanner->observations().scans.back();
+    EXPECT_EQ(scan.end, vs::CommandEnd::StopSensor);
+    EXPECT_EQ(rig.scanner->observations().motorRuns.back().steps, GetParam().changeAtStep + 50);
+    EXPECT_EQ(data.size(), scan.lines.size() * kLineBytes);
+}
+
+// The ticket (1400 steps) waits with its leading edge at 245: its tail leaves sensor 2 after
+// 1155 steps and sensor 1 after 1255.
+INSTANTIATE_TEST_SUITE_P(Sensors, StopSensor,
+                         ::testing::Values(StopSensorCase{0x0D, 1255}, StopSensorCase{0x29, 1155}));
+
 TEST(Scan, DataPortWaitsInVirtualTimeUntilTheBytesExist) {
     VirtualRig rig = MakeRig(quietConfig());
     ASSERT_TRUE(Program(rig.io(), ScanProgram{}) && LoadLinearGamma(rig.io()));
