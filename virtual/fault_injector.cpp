@@ -7,8 +7,8 @@
 
 namespace ordavel::virtual_scanner {
 
-FaultInjector::FaultInjector(const std::vector<FaultSpec>& faults, uint64_t seed) : rng_(seed) {
-    for (const FaultSpec& f : faults) add(f);
+FaultInjector::FaultInjector(const std::vector<Fault>& faults, uint64_t seed) : rng_(seed) {
+    for (const Fault& f : faults) add(f);
 }
 
 bool FaultInjector::isTransferFault(FaultType type) {
@@ -17,8 +17,8 @@ bool FaultInjector::isTransferFault(FaultType type) {
 
 // Faults with neither a count, a chance nor a position trigger start at their time, or at once.
 void FaultInjector::arm(Running& r) const {
-    const FaultSpec& s = r.spec;
-    if (r.spec.type == FaultType::StallDataPort && s.transfer > 0) return;
+    const Fault& s = r.fault;
+    if (r.fault.type == FaultType::StallDataPort && s.transfer > 0) return;
     if (isTransferFault(s.type) || s.atPosition || (s.type == FaultType::Disconnect && s.transfer > 0)) {
         if (s.atMs) r.fromMs = s.atMs;
         return;
@@ -26,7 +26,7 @@ void FaultInjector::arm(Running& r) const {
     r.fromMs = s.atMs.value_or(0);
 }
 
-void FaultInjector::add(const FaultSpec& fault) {
+void FaultInjector::add(const Fault& fault) {
     Running r{fault};
     arm(r);
     faults_.push_back(r);
@@ -34,10 +34,10 @@ void FaultInjector::add(const FaultSpec& fault) {
 
 bool FaultInjector::activeAt(const Running& r, uint64_t nowMs) const {
     if (!r.fromMs || nowMs < *r.fromMs) return false;
-    return !r.spec.durationMs || nowMs < *r.fromMs + *r.spec.durationMs;
+    return !r.fault.durationMs || nowMs < *r.fromMs + *r.fault.durationMs;
 }
 
-void ApplySheetFault(const FaultSpec& s, Sheet& sheet, Sheet* next, const PathConfig& path, float blankReflectance) {
+void ApplySheetFault(const Fault& s, Sheet& sheet, Sheet* next, const PathConfig& path, float blankReflectance) {
     switch (s.type) {
         case FaultType::Jam: sheet.jamAt = s.atPosition.value_or(path.scanLine); break;
         case FaultType::SheetLength:
@@ -56,7 +56,7 @@ void ApplySheetFault(const FaultSpec& s, Sheet& sheet, Sheet* next, const PathCo
 
 void FaultInjector::shapeSheets(std::vector<Sheet>& sheets, const PathConfig& path, float blankReflectance) const {
     for (const Running& r : faults_) {
-        const FaultSpec& s = r.spec;
+        const Fault& s = r.fault;
         if (s.sheet < 1 || static_cast<std::size_t>(s.sheet) > sheets.size()) continue;
         const auto index = static_cast<std::size_t>(s.sheet - 1);
         Sheet* next = index + 1 < sheets.size() ? &sheets[index + 1] : nullptr;
@@ -67,7 +67,7 @@ void FaultInjector::shapeSheets(std::vector<Sheet>& sheets, const PathConfig& pa
 TransferFate FaultInjector::transfer(TransferDirection direction, uint64_t nowMs) {
     TransferFate fate = TransferFate::Normal;
     for (Running& r : faults_) {
-        const FaultSpec& s = r.spec;
+        const Fault& s = r.fault;
         const bool matches = s.direction == TransferDirection::Any || s.direction == direction;
         if (s.type == FaultType::Disconnect && s.transfer > 0 && matches && !r.fromMs) {
             if (++r.counted >= s.transfer) r.fromMs = nowMs;
@@ -93,10 +93,10 @@ TransferFate FaultInjector::transfer(TransferDirection direction, uint64_t nowMs
 bool FaultInjector::dataPortStalls(uint64_t nowMs) {
     bool stalls = false;
     for (Running& r : faults_) {
-        if (r.spec.type != FaultType::StallDataPort) continue;
+        if (r.fault.type != FaultType::StallDataPort) continue;
         ++r.counted;
-        if (r.spec.transfer > 0) {
-            if (r.counted >= r.spec.transfer && moreStrikes(r)) {
+        if (r.fault.transfer > 0) {
+            if (r.counted >= r.fault.transfer && moreStrikes(r)) {
                 ++r.strikes;
                 stalls = true;
             }
@@ -109,29 +109,29 @@ bool FaultInjector::dataPortStalls(uint64_t nowMs) {
 
 bool FaultInjector::disconnected(uint64_t nowMs) const {
     for (const Running& r : faults_) {
-        if (r.spec.type == FaultType::Disconnect && activeAt(r, nowMs)) return true;
+        if (r.fault.type == FaultType::Disconnect && activeAt(r, nowMs)) return true;
     }
     return false;
 }
 
 bool FaultInjector::commandStuck(uint64_t nowMs) const {
     for (const Running& r : faults_) {
-        if (r.spec.type == FaultType::StuckCommand && activeAt(r, nowMs)) return true;
+        if (r.fault.type == FaultType::StuckCommand && activeAt(r, nowMs)) return true;
     }
     return false;
 }
 
 bool FaultInjector::coverOpen(uint64_t nowMs) const {
     for (const Running& r : faults_) {
-        if (r.spec.type == FaultType::CoverOpen && activeAt(r, nowMs)) return true;
+        if (r.fault.type == FaultType::CoverOpen && activeAt(r, nowMs)) return true;
     }
     return false;
 }
 
 std::optional<bool> FaultInjector::stuckInput(InputId input, uint64_t nowMs) const {
     for (const Running& r : faults_) {
-        if (r.spec.type == FaultType::StuckSensor && r.spec.input == input && activeAt(r, nowMs)) {
-            return r.spec.stuckActive;
+        if (r.fault.type == FaultType::StuckSensor && r.fault.input == input && activeAt(r, nowMs)) {
+            return r.fault.stuckActive;
         }
     }
     return std::nullopt;
@@ -139,7 +139,7 @@ std::optional<bool> FaultInjector::stuckInput(InputId input, uint64_t nowMs) con
 
 void FaultInjector::updatePaperPath(PaperPath& path, uint64_t nowMs) {
     for (Running& r : faults_) {
-        const FaultSpec& s = r.spec;
+        const Fault& s = r.fault;
         if (s.type != FaultType::CoverOpen && s.type != FaultType::EmptyFeeder) continue;
         if (!r.fromMs && s.atPosition) {
             const Sheet* sheet = path.sheet(s.sheet);

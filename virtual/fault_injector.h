@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "virtual/fault_spec.h"
+#include "virtual/fault.h"
 #include "virtual/paper_path.h"
 
 namespace ordavel::virtual_scanner {
@@ -16,13 +16,13 @@ enum class TransferFate { Normal, Fail, Short };
 
 // Applies a sheet fault to `sheet` (and `next`, the sheet after it, for a double pick). A jam with
 // no position stops the sheet as its leading edge reaches the scan line.
-void ApplySheetFault(const FaultSpec& fault, Sheet& sheet, Sheet* next, const PathConfig& path, float blankReflectance);
+void ApplySheetFault(const Fault& fault, Sheet& sheet, Sheet* next, const PathConfig& path, float blankReflectance);
 
 class FaultInjector {
 public:
-    FaultInjector(const std::vector<FaultSpec>& faults, uint64_t seed);
+    FaultInjector(const std::vector<Fault>& faults, uint64_t seed);
 
-    void add(const FaultSpec& fault);
+    void add(const Fault& fault);
     // Sheet faults known before anything moves: jams, lengths, double picks.
     // Sheet faults (jams, lengths, double picks) applied to sheets that have not moved yet.
     void shapeSheets(std::vector<Sheet>& sheets, const PathConfig& path, float blankReflectance) const;
@@ -45,7 +45,7 @@ public:
 
 private:
     struct Running {
-        FaultSpec spec;
+        Fault fault;
         uint64_t counted = 0;  // transfers (or data-port reads) seen
         uint64_t strikes = 0;
         std::optional<uint64_t> fromMs;  // active window once triggered
@@ -54,7 +54,7 @@ private:
 
     static bool isTransferFault(FaultType type);
     bool activeAt(const Running& r, uint64_t nowMs) const;
-    bool moreStrikes(const Running& r) const { return r.spec.repeat == 0 || r.strikes < r.spec.repeat; }
+    bool moreStrikes(const Running& r) const { return r.fault.repeat == 0 || r.strikes < r.fault.repeat; }
     void arm(Running& r) const;
 
     std::vector<Running> faults_;

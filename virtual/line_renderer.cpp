@@ -11,6 +11,8 @@ namespace ordavel::virtual_scanner {
 LineRenderer::LineRenderer(const ScannerConfig& config, CisSensor& sensor, const ControllerMemory& memory)
     : config_(config), sensor_(sensor), memory_(memory) {}
 
+// The LEDs reach full brightness as soon as the lamp is powered (no warm-up is modelled), and
+// the one PWM duty register drives all three.
 double LineRenderer::lampWeight(int colour) const {
     const auto c = static_cast<std::size_t>(colour);
     if (!settings_.lampsPowered) return 0.0;
@@ -165,11 +167,14 @@ LineTruth LineRenderer::render(const PaperPath& path, uint64_t lineIndex, uint8_
             const auto w = static_cast<float>(weight_[c]);
             for (uint32_t i = 0; i < dataPixels_; ++i) light_[i] += w * reflectance_[c][i];
         }
+        // The blue channel's shading and gamma tables go with the blue front-end channel.
         convertStream(2, 2, light_, wide_[2].data(), narrow_[2].data());
         PackLine(wide_[2].data(), narrow_[2].data(), n, settings_.bits, out, settings_.dataBytes);
         return truth;
     }
-    // Pixel-rate colour: three samples per pixel, each through its own channel.
+    // Pixel-rate colour: three samples per pixel, each seeing its own LED and passing its own
+    // front-end channel and tables (a monochrome CIS cannot do this; the model behaves as a
+    // three-output sensor would).
     const LineTruth truth = sampleReflectance(path, {true, true, true});
     for (std::size_t c = 0; c < 3; ++c) {
         const auto w = static_cast<float>(weight_[c]);

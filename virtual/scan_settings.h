@@ -35,6 +35,8 @@ Timing ComputeTiming(const RegisterFile& registers);
 // Pixel periods the TR sequence adds to each line, from 0x0A, 0x0B, 0x0D and 0x0E.
 uint32_t TrOverheadPixels(const RegisterFile& registers);
 
+// Data pixel registers count line pixels from the first pixel after the TR sequence; the start
+// pixel (0x1E/0x1F) and optical black range (0x1C/0x1D) registers are not modelled.
 struct ScanSettings {
     Timing timing;
     ChannelMode mode = ChannelMode::OneChannel;

@@ -172,7 +172,7 @@ void readFeeder(ConfigReader& r, FeederConfig& f) {
     }
 }
 
-void readFault(ConfigReader& r, const std::string& sec, FaultSpec& f) {
+void readFault(ConfigReader& r, const std::string& sec, Fault& f) {
     auto type = r.text(sec, "Type");
     if (!type || !ParseFaultType(*type, f.type)) {
         r.fail(sec, "Type", "must name a fault");
@@ -212,7 +212,7 @@ void readFaults(ConfigReader& r, ScannerConfig& c) {
     r.number("Faults", "Seed", c.faultSeed, 0, 1.8e19);
     c.faults.clear();
     for (int i = 1; i <= count && r.ok(); ++i) {
-        FaultSpec f;
+        Fault f;
         readFault(r, "Fault " + std::to_string(i), f);
         c.faults.push_back(f);
     }

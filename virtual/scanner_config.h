@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "virtual/fault_spec.h"
+#include "virtual/fault.h"
 
 namespace ordavel::virtual_scanner {
 
@@ -70,7 +70,7 @@ struct ScannerConfig {
     PathConfig path;
     UsbConfig usb;
     FeederConfig feeder;
-    std::vector<FaultSpec> faults;
+    std::vector<Fault> faults;
     uint64_t faultSeed = 1;
 };
 

@@ -117,6 +117,8 @@ void Sequencer::step() {
     }
 }
 
+// A stop-scan sensor ends the scan on any change, paper arriving or leaving; the first change
+// arms the count and later ones do not restart it.
 void Sequencer::inputsChanged(uint8_t changedSensors) {
     if (kind_ != Kind::Scan || endAtStep_) return;
     // Stop-scan bits are taken as they are when the sensor changes.
@@ -160,6 +162,7 @@ void Sequencer::storeLine() {
 
 void Sequencer::bufferDrained(Ticks now) {
     if (!paused_) return;
+    // Resume at or below the resume limit (see the header: a limit of 0 must still resume).
     if (buffer_.units() > registers_.get(reg::kResumeLimit) || buffer_.freeSpace() < settings_.lineBytes) return;
     pausedTotal_ += now - pausedSince_;
     paused_ = false;
@@ -173,6 +176,8 @@ std::optional<Ticks> Sequencer::nextLineStoredAt() const {
 
 void Sequencer::finish(CommandEnd how) {
     const Ticks when = paused_ ? pausedSince_ : wallAt(active_);
+    // Bit 4 of 0x03 reads 1 from the end of a scan, however it ended (a host stop included), until
+    // the next scan starts.
     if (kind_ == Kind::Scan) engineStopped_ = true;
     if (paused_) host_.pauseChanged(false, when);
     paused_ = false;

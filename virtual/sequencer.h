@@ -7,6 +7,12 @@
 // more (or has no room for the line), motor and lines freeze; they resume once the host has
 // drained the buffer to 0x4F units or fewer, continuing with that same line, so a pause neither
 // loses nor repeats one.
+//
+// Decided where the chip's documentation is silent: the skip before a scan runs at the fast-feed
+// rate; the pause is an ideal freeze (no deceleration, no reverse steps or extra lines from
+// 0x50–0x55, no acceleration ramps from 0x51); the resume threshold is "at or below 0x4F" rather
+// than "below", since drivers write 0x4F = 0 and "below 0" would never resume; the stop count and
+// the stop-scan sensors work alike on all three chips.
 #pragma once
 
 #include <cstdint>

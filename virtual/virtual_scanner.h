@@ -54,7 +54,7 @@ public:
     DeviceLock& deviceLock() { return lock_; }
     void noteLockTimeout();
 
-    void addFault(const FaultSpec& fault);
+    void addFault(const Fault& fault);
 
     // Observation; each brings the model up to the clock first.
     const Observations& observations();

@@ -11,7 +11,7 @@ namespace {
 
 namespace vs = virtual_scanner;
 
-vs::ScannerConfig withFault(const vs::FaultSpec& fault, int sheets = 1,
+vs::ScannerConfig withFault(const vs::Fault& fault, int sheets = 1,
                             vs::FirstSheetPlacement first = vs::FirstSheetPlacement::Ready) {
     vs::ScannerConfig config = ReferenceScannerConfig();
     config.feeder.firstSheet = first;
@@ -20,8 +20,8 @@ vs::ScannerConfig withFault(const vs::FaultSpec& fault, int sheets = 1,
     return config;
 }
 
-vs::FaultSpec fault(vs::FaultType type) {
-    vs::FaultSpec f;
+vs::Fault fault(vs::FaultType type) {
+    vs::Fault f;
     f.type = type;
     return f;
 }
@@ -33,7 +33,7 @@ void runFeed(VirtualRig& rig, uint32_t ms) {
 }
 
 TEST(Faults, NthOutTransferFailsAndNothingReachesTheChip) {
-    vs::FaultSpec f = fault(vs::FaultType::FailTransfer);
+    vs::Fault f = fault(vs::FaultType::FailTransfer);
     f.direction = vs::TransferDirection::Out;
     f.transfer = 2;
     VirtualRig rig = MakeRig(withFault(f));
@@ -45,7 +45,7 @@ TEST(Faults, NthOutTransferFailsAndNothingReachesTheChip) {
 }
 
 TEST(Faults, FailedInTransferLosesTheAnswerButTheNextRequestWorks) {
-    vs::FaultSpec f = fault(vs::FaultType::FailTransfer);
+    vs::Fault f = fault(vs::FaultType::FailTransfer);
     f.direction = vs::TransferDirection::In;
     f.transfer = 1;
     VirtualRig rig = MakeRig(withFault(f));
@@ -56,7 +56,7 @@ TEST(Faults, FailedInTransferLosesTheAnswerButTheNextRequestWorks) {
 }
 
 TEST(Faults, ChanceFaultsAreSeededAndRepeatable) {
-    vs::FaultSpec f = fault(vs::FaultType::FailTransfer);
+    vs::Fault f = fault(vs::FaultType::FailTransfer);
     f.probability = 0.25;
     f.repeat = 0;
     auto pattern = [&](uint64_t seed) {
@@ -76,7 +76,7 @@ TEST(Faults, ChanceFaultsAreSeededAndRepeatable) {
 }
 
 TEST(Faults, ShortInTransferDeliversPartOfTheAnswer) {
-    vs::FaultSpec f = fault(vs::FaultType::ShortTransfer);
+    vs::Fault f = fault(vs::FaultType::ShortTransfer);
     f.direction = vs::TransferDirection::In;
     f.transfer = 1;
     VirtualRig rig = MakeRig(withFault(f));
@@ -87,7 +87,7 @@ TEST(Faults, ShortInTransferDeliversPartOfTheAnswer) {
 }
 
 TEST(Faults, ShortOutTransferFailsAndCarriesOnlyItsFirstHalf) {
-    vs::FaultSpec f = fault(vs::FaultType::ShortTransfer);
+    vs::Fault f = fault(vs::FaultType::ShortTransfer);
     f.direction = vs::TransferDirection::Out;
     f.transfer = 1;
     VirtualRig rig = MakeRig(withFault(f));
@@ -98,7 +98,7 @@ TEST(Faults, ShortOutTransferFailsAndCarriesOnlyItsFirstHalf) {
 }
 
 TEST(Faults, StalledDataPortWaitsForTheTimeoutAndFails) {
-    vs::FaultSpec f = fault(vs::FaultType::StallDataPort);
+    vs::Fault f = fault(vs::FaultType::StallDataPort);
     f.transfer = 2;  // the second read of the data port, and every one after it
     f.repeat = 0;
     VirtualRig rig = MakeRig(withFault(f));
@@ -111,7 +111,7 @@ TEST(Faults, StalledDataPortWaitsForTheTimeoutAndFails) {
 }
 
 TEST(Faults, DisconnectTakesTheDeviceOffTheBusForItsDuration) {
-    vs::FaultSpec f = fault(vs::FaultType::Disconnect);
+    vs::Fault f = fault(vs::FaultType::Disconnect);
     f.atMs = 50;
     f.durationMs = 1000;
     VirtualRig rig = MakeRig(withFault(f));
@@ -136,7 +136,7 @@ TEST(Faults, StuckCommandRegisterNeverReadsBackWhatWasWritten) {
 }
 
 TEST(Faults, JammedSheetStopsWhileTheMotorTurns) {
-    vs::FaultSpec f = fault(vs::FaultType::Jam);
+    vs::Fault f = fault(vs::FaultType::Jam);
     f.sheet = 1;
     f.atPosition = 300;
     VirtualRig rig = MakeRig(withFault(f));
@@ -149,7 +149,7 @@ TEST(Faults, JammedSheetStopsWhileTheMotorTurns) {
 }
 
 TEST(Faults, CoverOpenedMidScanLiftsTheRollersAndSetsTheTrayInput) {
-    vs::FaultSpec f = fault(vs::FaultType::CoverOpen);
+    vs::Fault f = fault(vs::FaultType::CoverOpen);
     f.sheet = 1;
     f.atPosition = 400;  // 140 steps into the scan
     VirtualRig rig = MakeRig(withFault(f));
@@ -181,7 +181,7 @@ TEST(Faults, EmptyFeederLeavesOnlyTheSheetAlreadyInTheRollers) {
 class SheetLength : public ::testing::TestWithParam<double> {};
 
 TEST_P(SheetLength, SensorsSeeTheChangedLengthAndTheExtraPaperIsBlank) {
-    vs::FaultSpec f = fault(vs::FaultType::SheetLength);
+    vs::Fault f = fault(vs::FaultType::SheetLength);
     f.sheet = 1;
     f.lengthInches = GetParam();
     VirtualRig rig = MakeRig(withFault(f, 1, vs::FirstSheetPlacement::Entrance));
@@ -204,7 +204,7 @@ TEST_P(SheetLength, SensorsSeeTheChangedLengthAndTheExtraPaperIsBlank) {
 INSTANTIATE_TEST_SUITE_P(Lengths, SheetLength, ::testing::Values(2.5, 9.0));
 
 TEST(Faults, DoublePickBringsTwoSheetsThroughAsOne) {
-    vs::FaultSpec f = fault(vs::FaultType::DoublePick);
+    vs::Fault f = fault(vs::FaultType::DoublePick);
     f.sheet = 1;
     f.overlapSteps = 40;
     VirtualRig rig = MakeRig(withFault(f, 3, vs::FirstSheetPlacement::Entrance));
@@ -232,7 +232,7 @@ struct StuckCase {
 class StuckInput : public ::testing::TestWithParam<StuckCase> {};
 
 TEST_P(StuckInput, StuckInputIgnoresThePaper) {
-    vs::FaultSpec f = fault(vs::FaultType::StuckSensor);
+    vs::Fault f = fault(vs::FaultType::StuckSensor);
     f.input = GetParam().input;
     f.stuckActive = GetParam().active;
     VirtualRig rig = MakeRig(withFault(f, 1, vs::FirstSheetPlacement::Entrance));
@@ -251,9 +251,9 @@ INSTANTIATE_TEST_SUITE_P(Inputs, StuckInput,
                                            StuckCase{vs::InputId::Tray, false, 0x04, 0x00}));
 
 TEST(Faults, ScriptedFaultsStrikeWhenAddedAtRunTime) {
-    VirtualRig rig = MakeRig(withFault(vs::FaultSpec{vs::FaultType::SheetLength}));  // no sheet: no effect
+    VirtualRig rig = MakeRig(withFault(vs::Fault{vs::FaultType::SheetLength}));  // no sheet: no effect
     EXPECT_TRUE(rig.io().writeRegister(0x26, 0x04));
-    vs::FaultSpec f = fault(vs::FaultType::FailTransfer);
+    vs::Fault f = fault(vs::FaultType::FailTransfer);
     f.transfer = 1;
     rig.scanner->addFault(f);
     EXPECT_FALSE(rig.io().writeRegister(0x26, 0x05));

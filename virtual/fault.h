@@ -25,7 +25,7 @@ enum class FaultType {
 enum class TransferDirection { Any, Out, In };
 enum class InputId { PaperSensor1, PaperSensor2, Tray };
 
-struct FaultSpec {
+struct Fault {
     FaultType type = FaultType::FailTransfer;
 
     // Transfer faults: strike at the Nth transfer of `direction` (1-based; 0 = no count trigger),

@@ -1,5 +1,5 @@
 // Fault names as written in configuration files.
-#include "virtual/fault_spec.h"
+#include "virtual/fault.h"
 
 #include <algorithm>
 #include <cctype>
