@@ -1,6 +1,8 @@
 // Drawing the built-in pages.
 #include "virtual/builtin_pages.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <random>
 
@@ -128,6 +130,48 @@ std::shared_ptr<const Page> makeTicket() {
     return page;
 }
 
+// A letter-sized business document: letterhead bar, address block, paragraphs of text-like
+// lines of varying length, a small table and a signature line.
+std::shared_ptr<const Page> makeDocument() {
+    const double w = 8.5, h = 11.0;
+    auto page = std::make_shared<ShapePage>("document", w, h, kPaperWhite);
+    page->addRect(0.75, 0.6, w - 0.75, 0.9, kInkBlack);
+    page->addText(0.9, 0.67, "MIRT SUPPLY CO", 0.025, kPaperWhite);
+    const char* address[] = {"ACCOUNTS DEPT", "12 HARBOUR ROAD", "PORT TOWN 4410"};
+    double y = 1.3;
+    for (const char* text : address) {
+        page->addText(0.9, y, text, 0.018, kInkBlack);
+        y += 0.2;
+    }
+    page->addText(5.6, 1.3, "2026-12-08", 0.018, kInkBlack);
+    page->addText(0.9, 2.2, "INVOICE NO 20261208", 0.025, kInkBlack);
+    std::mt19937 rng(1208);
+    std::uniform_real_distribution<double> length(4.0, 6.9);
+    y = 2.7;
+    for (int paragraph = 0; paragraph < 3; ++paragraph) {
+        for (int line = 0; line < 5; ++line) {
+            // Text-like lines: runs of short dark words of x-height strokes.
+            const double end = 0.9 + (line == 4 ? length(rng) * 0.5 : length(rng));
+            for (double x = 0.9; x < end;) {
+                const double word = 0.12 + 0.05 * static_cast<double>(rng() % 6);
+                page->addRect(x, y, std::min(x + word, end), y + 0.07, kInkBlack);
+                x += word + 0.06;
+            }
+            y += 0.22;
+        }
+        y += 0.25;
+    }
+    const double tableTop = y + 0.1;
+    for (int row = 0; row <= 4; ++row) page->addRect(0.9, tableTop + row * 0.3, 7.6, tableTop + row * 0.3 + 0.015, kInkBlack);
+    for (double x : {0.9, 4.5, 6.0, 7.6}) page->addRect(x, tableTop, x + 0.015, tableTop + 1.215, kInkBlack);
+    page->addText(1.0, tableTop + 0.08, "ITEM", 0.018, kInkBlack);
+    page->addText(4.6, tableTop + 0.08, "QTY", 0.018, kInkBlack);
+    page->addText(6.1, tableTop + 0.08, "TOTAL", 0.018, kInkBlack);
+    page->addRect(4.8, 9.9, 7.6, 9.915, kInkBlack);
+    page->addText(4.8, 10.0, "SIGNATURE", 0.015, kInkBlack);
+    return page;
+}
+
 std::shared_ptr<const Page> makeWhite() {
     // Wider than the imaging area and longer than the 11 inches calibration needs.
     return std::make_shared<ShapePage>("white", 8.5, 11.5, kCalibrationWhite);
@@ -135,11 +179,12 @@ std::shared_ptr<const Page> makeWhite() {
 
 }  // namespace
 
-std::vector<std::string> BuiltinPageNames() { return {"chart", "ticket", "white"}; }
+std::vector<std::string> BuiltinPageNames() { return {"chart", "ticket", "document", "white"}; }
 
 std::shared_ptr<const Page> MakeBuiltinPage(const std::string& name) {
     if (name == "chart") return makeChart();
     if (name == "ticket") return makeTicket();
+    if (name == "document") return makeDocument();
     if (name == "white") return makeWhite();
     return nullptr;
 }

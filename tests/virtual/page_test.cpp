@@ -15,12 +15,16 @@ namespace {
 namespace vs = virtual_scanner;
 
 TEST(Pages, BuiltInPagesHaveTheirSizes) {
-    ASSERT_EQ(vs::BuiltinPageNames(), (std::vector<std::string>{"chart", "ticket", "white"}));
+    ASSERT_EQ(vs::BuiltinPageNames(), (std::vector<std::string>{"chart", "ticket", "document", "white"}));
     const auto white = vs::MakeBuiltinPage("white");
     EXPECT_GE(white->heightInches(), 11.0) << "long enough for calibration";
     EXPECT_GT(white->widthInches(), 8.4) << "covers the whole imaging width";
     const auto ticket = vs::MakeBuiltinPage("ticket");
     EXPECT_LT(ticket->heightInches(), 2340 / 200.0) << "shorter than the bed";
+    const auto document = vs::MakeBuiltinPage("document");
+    EXPECT_DOUBLE_EQ(document->widthInches(), 8.5);
+    EXPECT_DOUBLE_EQ(document->heightInches(), 11.0);
+    EXPECT_LT(document->reflectance(0.9, 0.65, vs::Channel::Blue), 0.1f) << "letterhead bar";
     EXPECT_FALSE(vs::MakeBuiltinPage("poster"));
 }
 

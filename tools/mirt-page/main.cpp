@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     std::string name, output;
     double dpi = 200;
     bool list = false;
-    app.add_option("page", name, "built-in page: chart, ticket or white");
+    app.add_option("page", name, "built-in page: chart, ticket, document or white");
     app.add_option("output", output, "PNG file to write");
     app.add_option("--dpi", dpi, "resolution in dots per inch")->check(CLI::Range(1.0, 2400.0));
     app.add_flag("--list", list, "print the names of the built-in pages and exit");
