@@ -1,0 +1,65 @@
+// A driver context in scratch directories that logs every reported status text.
+#include "tests/support/scratch_context.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/test_paths.h"
+
+namespace ordavel::test {
+
+namespace {
+// The status callback takes no context; the one context under test registers itself here.
+ScratchContext* g_recording = nullptr;
+}  // namespace
+
+ScratchContext::ScratchContext(const std::string& tag)
+    : root_(MakeScratchDir(tag)),
+      tempDir_(root_ + "/tmp"),
+      workDir_(root_ + "/cwd"),
+      clock_(std::make_shared<platform::VirtualClock>(1000000)),
+      devices_(std::make_shared<platform::DeviceList>()) {
+    std::filesystem::create_directories(tempDir_);
+    std::filesystem::create_directories(workDir_);
+    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, tempDir_, workDir_});
+    g_recording = this;
+    ctx_->record.statusCallback = &ScratchContext::RecordStatus;
+}
+
+ScratchContext::~ScratchContext() {
+    if (g_recording == this) g_recording = nullptr;
+    ctx_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+}
+
+int32_t ScratchContext::RecordStatus(int32_t kind) {
+    if (kind == 0 && g_recording != nullptr) {
+        g_recording->messages_.emplace_back(g_recording->ctx_->record.messageText);
+    }
+    return 0;
+}
+
+bool ScratchContext::reported(const std::string& text) const {
+    return std::find(messages_.begin(), messages_.end(), text) != messages_.end();
+}
+
+void ScratchContext::writeSettings(const std::string& content) const {
+    writeFile(tempDir_ + "/Mirt.def", content);
+}
+
+std::string ScratchContext::readFile(const std::string& path) const {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void ScratchContext::writeFile(const std::string& path, const std::string& content) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+}  // namespace ordavel::test
