@@ -42,6 +42,14 @@ int32_t ScratchContext::RecordStatus(int32_t kind) {
     return 0;
 }
 
+ScriptedPipe& ScratchContext::AttachScanner() {
+    scanner_ = std::make_shared<ScriptedPipe>(clock_);
+    auto backend = std::make_shared<ScriptedBackend>();
+    backend->AddDevice(u"Mirt", u"Mirt Sheet Scanner", "mirt-0", scanner_);
+    devices_->addBackend(backend);
+    return *scanner_;
+}
+
 bool ScratchContext::reported(const std::string& text) const {
     return std::find(messages_.begin(), messages_.end(), text) != messages_.end();
 }

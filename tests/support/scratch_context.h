@@ -9,6 +9,7 @@
 
 #include "driver/interface/driver_context.h"
 #include "platform/clock.h"
+#include "tests/support/scripted_pipe.h"
 
 namespace ordavel::test {
 
@@ -20,6 +21,9 @@ public:
     ScratchContext& operator=(const ScratchContext&) = delete;
 
     DriverContext& ctx() { return *ctx_; }
+    // Lists a scripted controller as the reference scanner ("Mirt", "Mirt Sheet Scanner") and
+    // returns it; the driver finds it when it opens the device.
+    ScriptedPipe& AttachScanner();
     platform::VirtualClock& clock() { return *clock_; }
     platform::DeviceList& devices() { return *devices_; }
     const std::string& tempDir() const { return tempDir_; }
@@ -45,6 +49,7 @@ private:
     std::shared_ptr<platform::DeviceList> devices_;
     std::unique_ptr<DriverContext> ctx_;
     std::vector<std::string> messages_;
+    std::shared_ptr<ScriptedPipe> scanner_;
 };
 
 }  // namespace ordavel::test
