@@ -58,6 +58,15 @@ void ScratchContext::writeSettings(const std::string& content) const {
     writeFile(tempDir_ + "/Mirt.def", content);
 }
 
+void ScratchContext::writeNeutralCalibration() const {
+    constexpr int kPixels = 1680;
+    std::string coefficients = std::string("v2\n") + std::string("\x90\x06\0\0", 4);
+    for (int i = 0; i < 3 * kPixels; ++i) coefficients += std::string("\x40\x00", 2);  // 1.0, high byte first
+    writeFile(tempDir_ + "/cr.dat", coefficients);
+    const std::string header = "v2\n1680\n0.00\n0\n4\n4\n100\n200\n200\n2\n";  // 33 bytes
+    writeFile(tempDir_ + "/BlackFINE.PXL", header + std::string(2 * kPixels, '\0'));
+}
+
 std::string ScratchContext::readFile(const std::string& path) const {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

@@ -34,6 +34,9 @@ public:
     void clearMessages() { messages_.clear(); }
     bool reported(const std::string& text) const;
 
+    // Neutral stored calibration: "cr.dat" with unity gains and "BlackFINE.PXL" with a zero
+    // black line, for a 1680-pixel line calibrated at the description's start pixel.
+    void writeNeutralCalibration() const;
     // Writes "Mirt.def" in the temporary directory with the given content.
     void writeSettings(const std::string& content) const;
     std::string readFile(const std::string& path) const;
