@@ -20,6 +20,21 @@ constexpr int32_t kProgrammedTotalPixels = 2000;
 // Pixels kept clear of the end of the sensor line.
 constexpr int32_t kLineEndMargin = 20;
 
+// Fixed values written without a description key. Their meaning is the controller's; the
+// driver only needs them as they are:
+// - 0x45 bit 4 enables the motor outputs (the probe clears it to scan with the motor still);
+constexpr int32_t kMotorOutputsEnabled = 0x10;
+// - 0x42 bit 5 is set by every driver of the chip;
+constexpr int32_t kMemoryConfigFixedBit = 0x20;
+// - 0x48/0x49: fast-feed step size in pixel periods (4 x 0x0110 per full step);
+constexpr int32_t kFastFeedStepSize = 0x0110;
+// - 0x4E/0x4F: the buffer pause limit until a set-up computes one;
+constexpr int32_t kInitialPauseLimit = 0xE4;
+// - 0x5E and 0x69: fixed values the controller is always given (every image write sets 0x69
+//   again).
+constexpr int32_t kRegister5EValue = 0x30;
+constexpr int32_t kRegister69Value = 4;
+
 void FillSensorSignalRegisters(const ScannerDescription& d, RegisterImage& image) {
     image[0x0A] = 0;
     image[0x0B] = Flag(d.Input_Polarity, 0) | Flag(d.CDS, 1) | Flag(d.Sensor_Type, 2) |
@@ -97,15 +112,14 @@ void FillMotorRegisters(const DriverContext& ctx, RegisterImage& image, bool cal
     image[0x43] = 0;
     image[0x44] = 0;
     image[0x45] = (d.Stepping != 0 ? 0x03 : 0) | Flag(d.Phase_A_Polarity, 2) |
-                  Flag(d.Phase_B_Polarity, 3) | 0x10 | Flag(d.Reverse_Motor_Direction, 5) |
+                  Flag(d.Phase_B_Polarity, 3) | kMotorOutputsEnabled | Flag(d.Reverse_Motor_Direction, 5) |
                   Flag(d.Fullstep_During_Fastfeed, 6);
     image.set16(0x46, kScanStepSize);
-    image[0x48] = 0x01;
-    image[0x49] = 0x10;
+    image.set16(0x48, kFastFeedStepSize);
     image.set16(0x4A, calibrationPass ? d.Start_of_Calibration : d.Start_Of_Scan);
     image.set16(0x4C, d.Steps_to_Scan_After_PS2);
-    image[0x4E] = 0xE4;
-    image[0x4F] = 0xE3;
+    image[0x4E] = kInitialPauseLimit;
+    image[0x4F] = kInitialPauseLimit - 1;
     image[0x50] = d.Steps_To_Reverse;
     image[0x51] = (d.Steps_Stopped << 2) | (d.Steps_25 << 4) | (d.Steps_50 << 6);
     image[0x52] = 0;
@@ -134,8 +148,8 @@ void FillIoRegisters(const DriverContext& ctx, RegisterImage& image) {
     image[0x5A] = pin[2] | (pin[3] << 4);
     image[0x5B] = pin[4] | (pin[5] << 4);
     for (int reg = 0x5C; reg < kRegisterCount; ++reg) image[reg] = 0;
-    image[0x5E] = 0x30;
-    image[0x69] = 4;
+    image[0x5E] = kRegister5EValue;
+    image[0x69] = kRegister69Value;
 }
 
 }  // namespace
@@ -173,7 +187,7 @@ void FillSensorAndLampRegisters(DriverContext& ctx, RegisterImage& image, bool c
 
 void FillMemoryMotorAndIoRegisters(DriverContext& ctx, RegisterImage& image, bool calibrationPass,
                                    uint8_t memoryConfigOnChip) {
-    image[0x42] = memoryConfigOnChip | 0x20 | ((ctx.description.RAM_WordSize / 1024) << 6);
+    image[0x42] = memoryConfigOnChip | kMemoryConfigFixedBit | ((ctx.description.RAM_WordSize / 1024) << 6);
     if (!calibrationPass) FillFrontEndRegisters(ctx, image);
     FillMotorRegisters(ctx, image, calibrationPass);
     FillIoRegisters(ctx, image);

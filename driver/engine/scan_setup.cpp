@@ -29,7 +29,7 @@ void ProgramResolutionAndWindow(DriverContext& ctx, RegisterImage& image, const 
     const ScanRequest& request = ctx.engine.request;
     int32_t bits = request.bitDepth;
     if (JobOfWorkFile(workFile) == ScanJob::Probe) {
-        image[0x45] &= ~0x10;
+        image[0x45] &= ~0x10;  // motor outputs off: the probe only measures the data rate
         bits = kProbeBits;
     }
     SetScanResolution(ctx, image, request.xResolution, request.yResolution, bits);

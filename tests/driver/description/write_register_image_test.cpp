@@ -2,24 +2,14 @@
 // write always fixes.
 #include <gtest/gtest.h>
 
-#include "driver/description/register_image_builder.h"
 #include "driver/description/register_programming.h"
 #include "driver/description/register_runs.h"
-#include "tests/support/hand_description.h"
 #include "tests/support/scratch_context.h"
 
 namespace ordavel::description {
 namespace {
 
-using test::HandDescription;
 using test::ScratchContext;
-
-RegisterImage ScanPassImage(DriverContext& ctx) {
-    RegisterImage image;
-    FillSensorAndLampRegisters(ctx, image, false);
-    FillMemoryMotorAndIoRegisters(ctx, image, false, 0);
-    return image;
-}
 
 std::vector<std::pair<int, int>> RunBounds(const std::vector<RegisterRun>& runs) {
     std::vector<std::pair<int, int>> bounds;
@@ -27,20 +17,6 @@ std::vector<std::pair<int, int>> RunBounds(const std::vector<RegisterRun>& runs)
         bounds.emplace_back(run.first, run.first + static_cast<int>(run.values.size()) - 1);
     }
     return bounds;
-}
-
-TEST(RegisterRuns, FreshScanPassImageGoesOutInThreeRuns) {
-    ScratchContext scratch("runs");
-    scratch.ctx().description = HandDescription(1);
-    const RegisterImage image = ScanPassImage(scratch.ctx());
-    const auto runs = SplitIntoRuns(image, 3);
-    const std::vector<std::pair<int, int>> expected = {{0x03, 0x05}, {0x07, 0x3D}, {0x42, 0x7F}};
-    EXPECT_EQ(RunBounds(runs), expected);
-    for (const RegisterRun& run : runs) {
-        for (std::size_t i = 0; i < run.values.size(); ++i) {
-            EXPECT_EQ(run.values[i], image[run.first + static_cast<int>(i)] & 0xFF);
-        }
-    }
 }
 
 TEST(RegisterRuns, UnwrittenEntriesSplitAndOnlyLowByteIsSent) {
