@@ -6,13 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "driver/description/description_loader.h"
 #include "driver/description/register_programming.h"
 #include "driver/engine/scan_setup.h"
 #include "tests/support/golden_file.h"
-#include "tests/support/hand_description.h"
 #include "tests/support/recording_pipe.h"
 #include "tests/support/scratch_context.h"
 #include "tests/support/scripted_pipe.h"
+#include "tests/support/test_paths.h"
 
 namespace ordavel::engine {
 namespace {
@@ -21,13 +22,20 @@ using test::ScratchContext;
 
 struct GoldenCase {
     const char* chipName;
-    int32_t chip;
+    const char* descriptionFile;  // in data/
     const char* typeName;
     int32_t pixelType;
     int32_t bitDepth;
     int32_t resolution;
+    const char* windowName = "";  // empty: the client's narrow window
+    int32_t left = 284, top = 0, right = 1384, bottom = 1892;
     std::string name() const {
-        return std::string(chipName) + "_" + typeName + "_" + std::to_string(resolution) + "dpi";
+        return std::string(chipName) + "_" + typeName + "_" + std::to_string(resolution) + "dpi" +
+               (*windowName != '\0' ? std::string("_") + windowName : "");
+    }
+    std::string window() const {
+        return std::to_string(left) + "," + std::to_string(top) + "-" + std::to_string(right) + "," +
+               std::to_string(bottom);
     }
 };
 
@@ -39,15 +47,17 @@ public:
         auto backend = std::make_shared<test::ScriptedBackend>();
         backend->AddDevice(u"Mirt", u"Mirt Sheet Scanner", "mirt-0", controller);
         scratch_.devices().addBackend(std::make_shared<test::RecordingBackend>(backend, log_));
-        scratch_.writeSettings("[SETUP]\nScan_Buffer_MBytes=8\n");
+        scratch_.writeSettings(std::string("[SETUP]\nScannerFile=") + c.descriptionFile + "\nScan_Buffer_MBytes=8\n");
+        scratch_.writeFile(scratch_.tempDir() + "/" + c.descriptionFile,
+                           scratch_.readFile(test::DataDir() + "/" + c.descriptionFile));
         scratch_.writeNeutralCalibration();
-        chip_ = c.chip;
         ScanRequest& r = ctx().engine.request;
         r.bedRight = 1680;
         r.bedBottom = 2340;
-        r.scanRectLeft = 284;
-        r.scanRectRight = 1384;
-        r.scanRectBottom = 1892;
+        r.scanRectLeft = c.left;
+        r.scanRectTop = c.top;
+        r.scanRectRight = c.right;
+        r.scanRectBottom = c.bottom;
         r.pixelType = c.pixelType;
         r.bitDepth = c.bitDepth;
         r.xResolution = c.resolution;
@@ -58,10 +68,7 @@ public:
     const std::string& tempDir() const { return scratch_.tempDir(); }
 
     // A fresh description, as the session loads one before every job.
-    void LoadDescription() {
-        ctx().description = test::HandDescription(chip_);
-        ctx().settings.colourScan = ctx().engine.request.pixelType == 2;
-    }
+    void LoadDescription() { ASSERT_TRUE(description::LoadScannerDescription(ctx())) << ctx().record.messageText; }
 
     // Runs `step` and returns a titled section of the frames it sent.
     template <typename Step>
@@ -75,7 +82,6 @@ public:
 private:
     ScratchContext scratch_{"golden"};
     std::shared_ptr<test::TransferLog> log_;
-    int32_t chip_ = 1;
 };
 
 std::string Snapshot(const GoldenCase& c) {
@@ -83,7 +89,7 @@ std::string Snapshot(const GoldenCase& c) {
     description::RegisterImage image;
     std::string text = "# " + c.name() + ": pixel type " + std::to_string(c.pixelType) + ", " +
                        std::to_string(c.bitDepth) + " bits, " + std::to_string(c.resolution) +
-                       " dpi, window 284,0-1384,1892 of 1680x2340\n";
+                       " dpi, window " + c.window() + " of 1680x2340\n";
     rig.LoadDescription();
     text += rig.Section("geometry only: InitUSB", [&] { return description::InitUSB(rig.ctx(), false); });
     text += rig.Section("geometry only: set-up of compute.pxl",
@@ -109,12 +115,15 @@ TEST_P(GoldenRegisters, MatchTheSnapshot) {
 
 std::vector<GoldenCase> AllCases() {
     std::vector<GoldenCase> cases;
-    const std::pair<const char*, int32_t> chips[] = {{"lm9831", 0}, {"lm9832", 1}, {"lm9833", 2}};
-    for (auto [chipName, chip] : chips) {
+    const std::pair<const char*, const char*> chips[] = {
+        {"lm9831", "Mirt9831.dsc"}, {"lm9832", "Mirt9832.dsc"}, {"lm9833", "Mirt9833.dsc"}};
+    for (auto [chipName, file] : chips) {
         for (int32_t resolution : {200, 100}) {
-            cases.push_back({chipName, chip, "bw1", 0, 1, resolution});
-            cases.push_back({chipName, chip, "grey8", 1, 8, resolution});
+            cases.push_back({chipName, file, "bw1", 0, 1, resolution});
+            cases.push_back({chipName, file, "grey8", 1, 8, resolution});
         }
+        // A window smaller than one memory unit: the LM9831 widens it.
+        cases.push_back({chipName, file, "grey8", 1, 8, 200, "small", 800, 100, 830, 130});
     }
     return cases;
 }

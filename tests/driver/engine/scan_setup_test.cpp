@@ -7,10 +7,12 @@
 #include <string>
 
 #include "driver/engine/scan_setup.h"
+#include "driver/interface/session.h"
 #include "driver/engine/setup_state.h"
 #include "driver/engine/work_file_job.h"
 #include "tests/support/hand_description.h"
 #include "tests/support/scratch_context.h"
+#include "tests/support/test_paths.h"
 
 namespace ordavel::engine {
 namespace {
@@ -68,6 +70,25 @@ TEST(SetupScanRes, FailsInInitialisationAndClearsProgress) {
         EXPECT_EQ(scratch.ctx().engine.info.progressPos, 0);
         EXPECT_EQ(scratch.messages(), std::vector<std::string>{scratch.tempDir() + "/Mirt.def not found"});
     }
+}
+
+TEST(SetupScanRes, GeometryRequestWithoutScannerNamesTheDevice) {
+    ScratchContext scratch("noscanner");
+    scratch.writeSettings("[SETUP]\nScannerFile=Mirt9832.dsc\n");
+    scratch.writeFile(scratch.tempDir() + "/Mirt9832.dsc", scratch.readFile(test::DataDir() + "/Mirt9832.dsc"));
+    interface::Session session(scratch.ctx());
+    ScanRequest request{};
+    request.bedRight = 1680;
+    request.bedBottom = 2340;
+    request.scanRectLeft = 284;
+    request.scanRectRight = 1384;
+    request.scanRectBottom = 1892;
+    request.pixelType = 1;
+    request.bitDepth = 8;
+    request.xResolution = 200;
+    request.yResolution = 200;
+    EXPECT_EQ(session.SetParams(scratch.ctx(), request, nullptr), 1);
+    EXPECT_STREQ(scratch.ctx().record.messageText, "未发现 Mirt Sheet Scanner 设备");
 }
 
 TEST(ScanToEnd, NamesTheWorkFileBeforeScanning) {
