@@ -25,6 +25,7 @@ public:
     // returns it; the driver finds it when it opens the device.
     ScriptedPipe& AttachScanner();
     platform::VirtualClock& clock() { return *clock_; }
+    const std::shared_ptr<platform::VirtualClock>& sharedClock() const { return clock_; }
     platform::DeviceList& devices() { return *devices_; }
     const std::string& tempDir() const { return tempDir_; }
     const std::string& workDir() const { return workDir_; }

@@ -12,8 +12,8 @@
 #include "tests/support/golden_file.h"
 #include "tests/support/recording_pipe.h"
 #include "tests/support/scratch_context.h"
-#include "tests/support/scripted_pipe.h"
 #include "tests/support/test_paths.h"
+#include "virtual/virtual_backend.h"
 
 namespace ordavel::engine {
 namespace {
@@ -23,6 +23,7 @@ using test::ScratchContext;
 struct GoldenCase {
     const char* chipName;
     const char* descriptionFile;  // in data/
+    const char* scannerConfig;    // the matching virtual scanner, in data/virtual/
     const char* typeName;
     int32_t pixelType;
     int32_t bitDepth;
@@ -43,10 +44,11 @@ struct GoldenCase {
 class GoldenRig {
 public:
     explicit GoldenRig(const GoldenCase& c) : log_(std::make_shared<test::TransferLog>()) {
-        auto controller = std::make_shared<test::ScriptedPipe>();
-        auto backend = std::make_shared<test::ScriptedBackend>();
-        backend->AddDevice(u"Mirt", u"Mirt Sheet Scanner", "mirt-0", controller);
-        scratch_.devices().addBackend(std::make_shared<test::RecordingBackend>(backend, log_));
+        std::string error;
+        auto scanner = virtual_scanner::MakeVirtualScannerBackend(
+            test::DataDir() + "/virtual/" + c.scannerConfig, scratch_.sharedClock(), error);
+        EXPECT_TRUE(scanner) << error;
+        if (scanner) scratch_.devices().addBackend(std::make_shared<test::RecordingBackend>(scanner, log_));
         scratch_.writeSettings(std::string("[SETUP]\nScannerFile=") + c.descriptionFile + "\nScan_Buffer_MBytes=8\n");
         scratch_.writeFile(scratch_.tempDir() + "/" + c.descriptionFile,
                            scratch_.readFile(test::DataDir() + "/" + c.descriptionFile));
@@ -115,15 +117,21 @@ TEST_P(GoldenRegisters, MatchTheSnapshot) {
 
 std::vector<GoldenCase> AllCases() {
     std::vector<GoldenCase> cases;
-    const std::pair<const char*, const char*> chips[] = {
-        {"lm9831", "Mirt9831.dsc"}, {"lm9832", "Mirt9832.dsc"}, {"lm9833", "Mirt9833.dsc"}};
-    for (auto [chipName, file] : chips) {
+    struct Chip {
+        const char* name;
+        const char* description;
+        const char* scanner;
+    };
+    const Chip chips[] = {{"lm9831", "Mirt9831.dsc", "lm9831.ini"},
+                          {"lm9832", "Mirt9832.dsc", "reference.ini"},
+                          {"lm9833", "Mirt9833.dsc", "lm9833.ini"}};
+    for (const Chip& chip : chips) {
         for (int32_t resolution : {200, 100}) {
-            cases.push_back({chipName, file, "bw1", 0, 1, resolution});
-            cases.push_back({chipName, file, "grey8", 1, 8, resolution});
+            cases.push_back({chip.name, chip.description, chip.scanner, "bw1", 0, 1, resolution});
+            cases.push_back({chip.name, chip.description, chip.scanner, "grey8", 1, 8, resolution});
         }
         // A window smaller than one memory unit: the LM9831 widens it.
-        cases.push_back({chipName, file, "grey8", 1, 8, 200, "small", 800, 100, 830, 130});
+        cases.push_back({chip.name, chip.description, chip.scanner, "grey8", 1, 8, 200, "small", 800, 100, 830, 130});
     }
     return cases;
 }
