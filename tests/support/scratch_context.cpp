@@ -11,7 +11,8 @@
 namespace ordavel::test {
 
 namespace {
-// The status callback takes no context; the one context under test registers itself here.
+// The status callback takes no context; the innermost context under test registers itself here
+// (contexts nest: a test may make more inside a fixture's).
 ScratchContext* g_recording = nullptr;
 }  // namespace
 
@@ -24,12 +25,13 @@ ScratchContext::ScratchContext(const std::string& tag)
     std::filesystem::create_directories(tempDir_);
     std::filesystem::create_directories(workDir_);
     ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, tempDir_, workDir_});
+    previous_ = g_recording;
     g_recording = this;
     ctx_->record.statusCallback = &ScratchContext::RecordStatus;
 }
 
 ScratchContext::~ScratchContext() {
-    if (g_recording == this) g_recording = nullptr;
+    if (g_recording == this) g_recording = previous_;
     ctx_.reset();
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);

@@ -30,7 +30,8 @@ public:
     const std::string& tempDir() const { return tempDir_; }
     const std::string& workDir() const { return workDir_; }
 
-    // Every text reported since construction (or the last clear), in order.
+    // Every text reported since construction (or the last clear), in order. While a context made
+    // later lives, only that one records (the status callback cannot tell contexts apart).
     const std::vector<std::string>& messages() const { return messages_; }
     void clearMessages() { messages_.clear(); }
     bool reported(const std::string& text) const;
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<DriverContext> ctx_;
     std::vector<std::string> messages_;
     std::shared_ptr<ScriptedPipe> scanner_;
+    ScratchContext* previous_ = nullptr;  // the recorder this one stands in for while it lives
 };
 
 }  // namespace ordavel::test
