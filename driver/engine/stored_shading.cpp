@@ -1,10 +1,13 @@
 // Downloading the shading calibration stored by the last fine calibration ("cr.dat" and the
 // black line of "BlackFINE.PXL") into the controller's shading memory.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 
+#include "driver/calibration/work_file_header.h"
 #include "driver/description/register_programming.h"
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
@@ -21,9 +24,7 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Where the black line starts in the black calibration file (after its text header), and
-// where the coefficients start in "cr.dat" (after "v2\n" and the pixel count).
-constexpr long kBlackLineOffset = 33;
+// Where the coefficients start in "cr.dat" (after "v2\n" and the pixel count).
 constexpr long kCoefficientsOffset = 7;
 constexpr uint8_t kMemoryDataPort = 0x06;
 
@@ -53,6 +54,19 @@ bool ReadStoredLine(DriverContext& ctx, std::FILE* file, ShadingTable& line) {
         return false;
     }
     return true;
+}
+
+// Where the black line starts in the black calibration file: right after its text header. The
+// header's length varies with its numbers (a strip of 31 lines has a 32-byte header, one of 100
+// lines or more 33 bytes), so it is read from the header; a file without a readable header keeps
+// the customary 33.
+constexpr long kCustomaryBlackLineOffset = 33;
+
+long BlackLineStart(std::FILE* file) {
+    std::array<uint8_t, calibration::kHeaderReadLimit> bytes{};
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    const auto header = calibration::ParseWorkFileHeader(std::span<const uint8_t>(bytes.data(), got));
+    return header ? static_cast<long>(header->dataStart) : kCustomaryBlackLineOffset;
 }
 
 bool SendTable(DriverContext& ctx, uint8_t select, const ShadingTable& table) {
@@ -99,7 +113,7 @@ bool DownloadStoredShading(DriverContext& ctx) {
     if (!SwitchShadingOn(ctx)) return false;
 
     ShadingTable blackLine{};
-    if (std::fseek(black.get(), kBlackLineOffset, SEEK_SET) != 0 ||
+    if (std::fseek(black.get(), BlackLineStart(black.get()), SEEK_SET) != 0 ||
         std::fseek(coefficients.get(), kCoefficientsOffset, SEEK_SET) != 0) {
         device::Report(ctx, "读扫描文件错误");
         return false;
