@@ -1,0 +1,28 @@
+// Loading a shared library at run time and looking up its exports.
+#pragma once
+
+#include <string>
+
+namespace ordavel::platform {
+
+class DynamicLibrary {
+public:
+    DynamicLibrary() = default;
+    ~DynamicLibrary();
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+    // Loads the library; false (with error() telling why) when it cannot be loaded.
+    bool load(const std::string& path);
+    void unload();
+    bool loaded() const { return handle_ != nullptr; }
+    // The address of an exported symbol, or null.
+    void* symbol(const char* name) const;
+    const std::string& error() const { return error_; }
+
+private:
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+}  // namespace ordavel::platform

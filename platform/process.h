@@ -1,0 +1,20 @@
+// Process-level facilities for programs: terminal detection, environment, own location, children.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ordavel::platform {
+
+// True when standard error is a terminal (progress is drawn only there).
+bool StderrIsTerminal();
+// Sets an environment variable for this process and the libraries it loads afterwards.
+bool SetEnvironment(const std::string& name, const std::string& value);
+std::string GetEnvironment(const std::string& name);
+// The folder holding the running program.
+std::string ExecutableDirectory();
+// Runs the running program again with `arguments` and `extraEnvironment` ("NAME=value"), waits,
+// and returns its exit code (-1 when it could not be run).
+int RunSelf(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment);
+
+}  // namespace ordavel::platform

@@ -1,0 +1,163 @@
+// Preparing the driver's files and choosing the scanner.
+#include "tools/mirt/scanner_setup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/temp_dir.h"
+#include "platform/usb_device_backend.h"
+
+namespace mirt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Copies `from` to `to` unless `to` exists; says so when it copied.
+bool PutReferenceFile(const fs::path& from, const fs::path& to, const Say& say, std::string& error) {
+    std::error_code ec;
+    if (fs::exists(to, ec)) return true;
+    if (!fs::copy_file(from, to, ec)) {
+        error = "cannot put " + from.filename().string() + " into " + to.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    say("put the reference " + from.filename().string() + " into " + to.parent_path().string());
+    return true;
+}
+
+// A linear gamma table file in the driver's format, so that scans never fall back to creating a
+// default table in whatever folder mirt was started from.
+bool WriteLinearGammaFile(const fs::path& path) {
+    std::ofstream out(path.string() + ".partial", std::ios::binary);
+    static const char* const kTitles[] = {";Gamma Data (red)", ";Gamma Data (green)", ";Gamma Data (blue)"};
+    char line[32];
+    for (const char* title : kTitles) {
+        out << title << '\n';
+        for (int i = 0; i < 4096; ++i) {
+            std::snprintf(line, sizeof line, "%X\t%X\n", i, i / 16);
+            out << line;
+        }
+    }
+    out.close();
+    std::error_code ec;
+    if (!out) return false;
+    fs::rename(path.string() + ".partial", path, ec);
+    return !ec;
+}
+
+// A description value without its "//" comment and trailing blanks.
+std::string DescriptionValue(const std::string& file, const char* section, const char* key) {
+    std::string value = ordavel::platform::ReadProfileString(file, section, key).value_or("");
+    if (const auto comment = value.find("//"); comment != std::string::npos) value.erase(comment);
+    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back()))) value.pop_back();
+    return value;
+}
+
+bool SameText(const std::u16string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] > 0x7F || std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ScannerAttached(const std::string& tempDir) {
+    const std::string def = (fs::path(tempDir) / "Mirt.def").string();
+    const std::string file = ordavel::platform::ReadProfileString(def, "SETUP", "ScannerFile").value_or("");
+    if (file.empty()) return false;
+    const std::string description = (fs::path(tempDir) / file).string();
+    const std::string vendor = DescriptionValue(description, "File Settings", "USB_Manufacturer");
+    const std::string product = DescriptionValue(description, "File Settings", "USB_Device");
+    auto usb = ordavel::platform::MakeUsbDeviceBackend();
+    if (!usb) return false;
+    for (const auto& device : usb->devices()) {
+        if (SameText(device.vendorDescription, vendor) && SameText(device.deviceDescription, product)) return true;
+    }
+    return false;
+}
+
+// The virtual scanner configurations mirt writes: the reference scanner with a feeder of its own.
+std::string WriteVirtualConfig(const std::string& tempDir, const std::string& dataDir, const char* name) {
+    const fs::path target = fs::path(tempDir) / name;
+    std::error_code ec;
+    fs::copy_file(fs::path(dataDir) / "virtual" / "reference.ini", target, fs::copy_options::overwrite_existing, ec);
+    return target.string();
+}
+
+std::string WriteVirtualDemoConfig(const std::string& tempDir, const std::string& dataDir) {
+    return WriteVirtualConfig(tempDir, dataDir, "mirt-demo-scanner.ini");
+}
+
+bool VirtualFirstSheetAtEntrance(const std::string&) { return false; }
+
+}  // namespace
+
+std::string WriteVirtualCalibrationConfig(const std::string& tempDir, const std::string& dataDir) {
+    return WriteVirtualConfig(tempDir, dataDir, "mirt-calibration-scanner.ini");
+}
+
+std::string DataDirectory() {
+    const std::string fromEnvironment = ordavel::platform::GetEnvironment("MIRT_DATA");
+    return fromEnvironment.empty() ? std::string(MIRT_DATA_DIR) : fromEnvironment;
+}
+
+std::string DriverTempDirectory() { return ordavel::platform::SystemTemporaryDirectory(); }
+
+bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, const Say& say, std::string& error) {
+    const fs::path temp(tempDir);
+    const fs::path data(dataDir);
+    std::error_code ec;
+    fs::create_directories(temp, ec);
+    if (!PutReferenceFile(data / "Mirt.def", temp / "Mirt.def", say, error)) return false;
+    const std::string scannerFile =
+        ordavel::platform::ReadProfileString((temp / "Mirt.def").string(), "SETUP", "ScannerFile").value_or("");
+    if (!scannerFile.empty() && fs::exists(data / scannerFile, ec)) {
+        if (!PutReferenceFile(data / scannerFile, temp / scannerFile, say, error)) return false;
+    }
+    for (const char* gamma : {"gamma_8.gam", "gamma_1.gam"}) {
+        if (!fs::exists(temp / gamma, ec) && !WriteLinearGammaFile(temp / gamma)) {
+            error = std::string("cannot write ") + (temp / gamma).string();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasStoredCalibration(const std::string& tempDir) {
+    std::error_code ec;
+    return fs::exists(fs::path(tempDir) / "cr.dat", ec) && fs::exists(fs::path(tempDir) / "BlackFINE.PXL", ec);
+}
+
+}  // namespace mirt
+
+namespace mirt {
+
+ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say) {
+    ScannerChoice choice;
+    const std::string configured = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
+    if (!configured.empty()) {
+        choice.virtualConfig = configured;
+        choice.firstSheetAtEntrance = VirtualFirstSheetAtEntrance(configured);
+        say("using the virtual scanner of " + configured);
+        return choice;
+    }
+    if (ScannerAttached(tempDir)) {
+        choice.kind = ScannerKind::Attached;
+        return choice;
+    }
+    choice.demo = true;
+    choice.virtualConfig = WriteVirtualDemoConfig(tempDir, dataDir);
+    choice.firstSheetAtEntrance = false;
+    ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", choice.virtualConfig);
+    say("no scanner attached: using the reference virtual scanner with three sample pages "
+        "(test chart, ticket, document)");
+    return choice;
+}
+
+}  // namespace mirt

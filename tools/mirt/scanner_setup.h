@@ -1,0 +1,44 @@
+// Getting the scanner ready before the driver is loaded: the driver's files in the temporary
+// directory, and the choice between an attached scanner and the virtual one.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace mirt {
+
+using Say = std::function<void(const std::string&)>;
+
+// The temporary directory the driver uses ($TMPDIR or /tmp).
+std::string DriverTempDirectory();
+
+// Puts the reference "Mirt.def", the scanner description it names and linear gamma tables into
+// the temporary directory where they are missing, saying what it put there. Never overwrites.
+bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, const Say& say,
+                        std::string& error);
+
+// True when the stored calibration a sheet scan needs ("cr.dat", "BlackFINE.PXL") is present.
+bool HasStoredCalibration(const std::string& tempDir);
+
+enum class ScannerKind { Attached, Virtual };
+
+struct ScannerChoice {
+    ScannerKind kind = ScannerKind::Virtual;
+    std::string virtualConfig;    // the virtual scanner's configuration, when virtual
+    bool demo = false;            // the built-in demonstration feeder was set up
+    bool firstSheetAtEntrance = false;
+};
+
+// MIRT_VIRTUAL_SCANNER when set; else an attached scanner with the description's USB names; else
+// the reference virtual scanner with three sample pages (written to the temporary directory and
+// selected through MIRT_VIRTUAL_SCANNER for the driver loaded afterwards).
+ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say);
+
+// A virtual scanner configuration holding only the white calibration sheet at the ready
+// position, for calibrating the virtual scanner.
+std::string WriteVirtualCalibrationConfig(const std::string& tempDir, const std::string& dataDir);
+
+// The folder of the reference data files.
+std::string DataDirectory();
+
+}  // namespace mirt
