@@ -45,8 +45,20 @@ int64_t Expanded(const uint8_t* line, int64_t k, const SampleFormat& f) {
     return line == nullptr ? 0 : ExpandSample(PackedSampleByte(line, k, f.bits), f.mask);
 }
 
+// A packed line read from one whole input line is that line's bits: white samples pass the
+// threshold and black ones do not.
+void CopyPacked(const uint8_t* line, int32_t pixels, uint8_t* work) {
+    if (pixels <= 0) return;
+    std::memcpy(work, line, static_cast<std::size_t>((pixels + 7) / 8));
+    if (pixels % 8 != 0) work[pixels / 8] &= static_cast<uint8_t>(0xFF << (8 - pixels % 8));
+}
+
 void BuildNarrow(const ChannelLines& lines, const SampleFormat& f, int32_t channel, int32_t pixels,
                  uint8_t* work) {
+    if (f.packed && IsPlainCopy(lines)) {
+        CopyPacked(lines.even.first, pixels, work);
+        return;
+    }
     for (int64_t i = 0; i < pixels; ++i) {
         const LinePair& p = lines.ForPixel(i);
         const int64_t k = i * f.channels + channel;

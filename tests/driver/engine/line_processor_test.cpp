@@ -191,6 +191,19 @@ TEST(LineProcessor, PackedLineOfPartialLastByteReadsMostSignificantFirst) {
     EXPECT_EQ(rows[0][1], 0xA0);
 }
 
+TEST(LineProcessor, InterpolatedPackedLineOfPartialLastByteReadsMostSignificantFirst) {
+    LineGeometry g = GreyGeometry(12, 2);
+    g.bits = 1;
+    g.inputBytesPerLine = 2;
+    g.requestedYResolution = 400;  // the second row lies between two lines
+    LineProcessorHarness h(g);
+    h.Feed({0xFF, 0xF0});
+    auto rows = h.Feed({0xFF, 0xA0});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], 0xFF);
+    EXPECT_EQ(rows[1][1], 0xF0);  // halfway to 1010 still passes the threshold everywhere
+}
+
 // Black-and-white output thresholds the interpolated grey value at 127 (inclusive): half of
 // white is 127.5, which passes; anything below 127 does not.
 TEST(LineProcessor, VerticalHalfOfWhiteThresholdsToWhite) {
