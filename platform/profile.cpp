@@ -1,12 +1,12 @@
 // Profile ("INI") file reader and writer.
 #include "platform/profile.h"
 
-#include <algorithm>
-#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <limits>
 #include <sstream>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,32 +16,70 @@ namespace ordavel::platform {
 
 namespace {
 
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    }
+    return true;
 }
 
 std::string_view Trim(std::string_view s) {
-    const char* blanks = " \t\r\n\v\f";
-    const auto first = s.find_first_not_of(blanks);
+    const auto first = s.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(blanks);
+    const auto last = s.find_last_not_of(kBlanks);
     return s.substr(first, last - first + 1);
 }
 
-std::vector<std::string> ReadLines(const std::string& path, bool& exists) {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    exists = static_cast<bool>(in);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
+// One line of a file as stored: its text and the terminator that followed it ("", "\n", "\r\n").
+struct RawLine {
+    std::string text;
+    std::string ending;
+};
+
+std::vector<RawLine> SplitLines(std::string_view content) {
+    std::vector<RawLine> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const auto newline = content.find('\n', start);
+        if (newline == std::string_view::npos) {
+            lines.push_back({std::string(content.substr(start)), ""});
+            break;
+        }
+        std::string_view text = content.substr(start, newline - start);
+        if (!text.empty() && text.back() == '\r') {
+            lines.push_back({std::string(text.substr(0, text.size() - 1)), "\r\n"});
+        } else {
+            lines.push_back({std::string(text), "\n"});
+        }
+        start = newline + 1;
+    }
+    // A final line without terminator may still end in a lone carriage return.
+    if (!lines.empty() && lines.back().ending.empty() && !lines.back().text.empty() &&
+        lines.back().text.back() == '\r') {
+        lines.back().text.pop_back();
     }
     return lines;
+}
+
+enum class ReadResult { Read, Missing, Unreadable };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+    }
+    if (!S_ISREG(info.st_mode)) return ReadResult::Unreadable;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return ReadResult::Unreadable;
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.bad() ? ReadResult::Unreadable : ReadResult::Read;
 }
 
 // The section name of a "[name]" line, or nullopt for other lines.
@@ -53,7 +91,7 @@ std::optional<std::string_view> SectionName(std::string_view line) {
     return Trim(t.substr(1, close - 1));
 }
 
-// Splits "key = value"; nullopt for lines without '=' (and comments).
+// Splits "key = value"; nullopt for lines without '=' and for ";" comment lines.
 std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::string_view line) {
     std::string_view t = Trim(line);
     if (t.empty() || t.front() == ';') return std::nullopt;
@@ -62,7 +100,56 @@ std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::strin
     return std::make_pair(Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
 }
 
+// Where a key's line is (or would be inserted) within the first section of that name.
+struct KeyPosition {
+    bool sectionFound = false;
+    bool keyFound = false;
+    std::size_t index = 0;  // the key's line, or the line to insert before
+};
+
+template <typename Lines, typename TextOf>
+KeyPosition FindKey(const Lines& lines, std::string_view section, std::string_view key,
+                    TextOf textOf) {
+    KeyPosition pos;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = textOf(lines[i]);
+        if (auto name = SectionName(line)) {
+            if (pos.sectionFound) break;  // only the first section of that name counts
+            if (EqualsNoCase(*name, section)) {
+                pos.sectionFound = true;
+                pos.index = i + 1;
+            }
+            continue;
+        }
+        if (!pos.sectionFound) continue;
+        if (auto kv = KeyValue(line); kv && EqualsNoCase(kv->first, key)) {
+            pos.keyFound = true;
+            pos.index = i;
+            return pos;
+        }
+        // New keys go after the section's last non-blank line, so blank lines that separate it
+        // from the next section stay where they are.
+        if (!Trim(line).empty()) pos.index = i + 1;
+    }
+    return pos;
+}
+
+// The terminator new lines get: the file's own (CRLF files stay CRLF), LF for new files.
+std::string DominantEnding(const std::vector<RawLine>& lines) {
+    for (const auto& line : lines) {
+        if (!line.ending.empty()) return line.ending;
+    }
+    return "\n";
+}
+
+mode_t ModeForRewrite(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+    return 0644;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
+    const mode_t mode = ModeForRewrite(path);
     std::string tmp = path + ".XXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
@@ -82,8 +169,8 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
     }
     ok = (::fsync(fd) == 0) && ok;
     ok = (::close(fd) == 0) && ok;
-    // mkstemp creates owner-only files; settings files are ordinary user files.
-    ::chmod(name.data(), 0644);
+    // mkstemp creates owner-only files; a rewritten file keeps the mode it had.
+    ::chmod(name.data(), mode);
     if (ok && std::rename(name.data(), path.c_str()) == 0) return true;
     std::remove(name.data());
     return false;
@@ -91,85 +178,91 @@ bool WriteFileAtomically(const std::string& path, const std::string& content) {
 
 }  // namespace
 
+std::optional<ProfileFile> ProfileFile::Load(const std::string& path) {
+    std::string content;
+    if (ReadWholeFile(path, content) != ReadResult::Read) return std::nullopt;
+    return FromText(content);
+}
+
+ProfileFile ProfileFile::FromText(std::string_view text) {
+    ProfileFile file;
+    for (auto& line : SplitLines(text)) file.lines_.push_back(std::move(line.text));
+    return file;
+}
+
+std::optional<std::string> ProfileFile::value(std::string_view section, std::string_view key) const {
+    const auto pos = FindKey(lines_, section, key, [](const std::string& l) -> std::string_view { return l; });
+    if (!pos.keyFound) return std::nullopt;
+    const auto kv = KeyValue(lines_[pos.index]);
+    std::string value(kv->second.substr(0, kProfileValueLimit));
+    if (value.empty()) return std::nullopt;
+    return value;
+}
+
 std::optional<std::string> ReadProfileString(const std::string& path, std::string_view section,
                                              std::string_view key) {
-    bool exists = false;
-    const auto lines = ReadLines(path, exists);
-    bool inSection = false;
-    for (const auto& line : lines) {
-        if (auto name = SectionName(line)) {
-            if (inSection) return std::nullopt;  // first matching section only
-            inSection = EqualsNoCase(*name, section);
-            continue;
-        }
-        if (!inSection) continue;
-        if (auto kv = KeyValue(line); kv && EqualsNoCase(kv->first, key)) {
-            std::string value(kv->second.substr(0, kProfileValueLimit));
-            if (value.empty()) return std::nullopt;
-            return value;
-        }
+    const auto file = ProfileFile::Load(path);
+    if (!file) return std::nullopt;
+    return file->value(section, key);
+}
+
+int32_t ProfileIntFromText(std::string_view value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
+        negative = value[i] == '-';
+        ++i;
     }
-    return std::nullopt;
+    // Accumulate with saturation: an overlong number reads as the nearest 32-bit value rather
+    // than wrapping into some unrelated (possibly valid) setting.
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t result = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        result = result * 10 + (value[i] - '0');
+        if (result > kLimit) result = kLimit;
+    }
+    if (negative) result = -result;
+    if (result > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(result);
 }
 
 int32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                        int32_t defaultValue) {
     const auto value = ReadProfileString(path, section, key);
     if (!value) return defaultValue;
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < value->size() && ((*value)[i] == '-' || (*value)[i] == '+')) {
-        negative = (*value)[i] == '-';
-        ++i;
-    }
-    int64_t result = 0;
-    for (; i < value->size() && std::isdigit(static_cast<unsigned char>((*value)[i])); ++i) {
-        result = result * 10 + ((*value)[i] - '0');
-        if (result > (int64_t{1} << 32)) result = int64_t{1} << 32;  // keep the 32-bit wrap defined
-    }
-    if (negative) result = -result;
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(result)));
+    return ProfileIntFromText(*value);
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-    bool exists = false;
-    auto lines = ReadLines(path, exists);
-    const std::string entry = std::string(key) + "=" + std::string(value);
+    std::string content;
+    const ReadResult read = ReadWholeFile(path, content);
+    // A file that exists but cannot be read must not be replaced by one holding only this key.
+    if (read == ReadResult::Unreadable) return false;
 
-    std::size_t sectionLine = lines.size();
-    std::size_t insertAt = lines.size();
-    bool replaced = false;
-    for (std::size_t i = 0; i < lines.size() && !replaced; ++i) {
-        if (auto name = SectionName(lines[i])) {
-            if (sectionLine != lines.size()) break;  // end of the matching section
-            if (EqualsNoCase(*name, section)) {
-                sectionLine = i;
-                insertAt = i + 1;
-            }
-            continue;
-        }
-        if (sectionLine == lines.size()) continue;
-        if (auto kv = KeyValue(lines[i])) {
-            if (EqualsNoCase(kv->first, key)) {
-                lines[i] = entry;
-                replaced = true;
-            } else {
-                insertAt = i + 1;
-            }
-        }
+    auto lines = SplitLines(content);
+    const std::string ending = DominantEnding(lines);
+    const std::string entry = std::string(key) + "=" + std::string(value);
+    const auto pos = FindKey(lines, section, key, [](const RawLine& l) -> std::string_view { return l.text; });
+
+    std::vector<RawLine> added;
+    std::size_t at = pos.index;
+    if (pos.keyFound) {
+        lines[pos.index].text = entry;
+    } else if (pos.sectionFound) {
+        added.push_back({entry, ending});
+    } else {
+        at = lines.size();
+        added.push_back({"[" + std::string(section) + "]", ending});
+        added.push_back({entry, ending});
     }
-    if (!replaced) {
-        if (sectionLine == lines.size()) {
-            lines.push_back("[" + std::string(section) + "]");
-            lines.push_back(entry);
-        } else {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
-        }
-    }
-    std::ostringstream out;
-    for (const auto& line : lines) out << line << '\n';
-    return WriteFileAtomically(path, out.str());
+    // Lines inserted after an unterminated last line need that line terminated first.
+    if (!added.empty() && at > 0 && lines[at - 1].ending.empty()) lines[at - 1].ending = ending;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+
+    std::string out;
+    for (const auto& line : lines) out += line.text + line.ending;
+    return WriteFileAtomically(path, out);
 }
 
 }  // namespace ordavel::platform

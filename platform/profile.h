@@ -9,22 +9,41 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordavel::platform {
 
 inline constexpr std::size_t kProfileValueLimit = 255;
+
+// One profile file read into memory, for callers that look up many keys of a file that does not
+// change meanwhile (the scanner description). Lookups follow the same rules as ReadProfileString.
+class ProfileFile {
+public:
+    // Nullopt when the file cannot be opened for reading.
+    static std::optional<ProfileFile> Load(const std::string& path);
+    // Parses profile text already in memory.
+    static ProfileFile FromText(std::string_view text);
+
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+
+private:
+    std::vector<std::string> lines_;  // without line terminators
+};
 
 // The value of `key` in `section`, or nullopt when the file, section or key is missing or the
 // value is empty.
 std::optional<std::string> ReadProfileString(const std::string& path, std::string_view section,
                                              std::string_view key);
 
-// The integer value of a key by the profile rule (leading decimal digits, optional sign; text
-// without digits reads 0), or `defaultValue` when the key is absent.
+// The integer at the start of a profile value by the profile rule: optional sign, then leading
+// decimal digits (none read 0); values beyond the 32-bit range saturate.
+int32_t ProfileIntFromText(std::string_view value);
+
+// The integer value of a key by the profile rule, or `defaultValue` when the key is absent.
 int32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                        int32_t defaultValue);
 
-// Sets `key` in `section` to `value`; false when the file cannot be written.
+// Sets `key` in `section` to `value`; false when the file cannot be read or written.
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

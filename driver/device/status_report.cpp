@@ -12,11 +12,14 @@ namespace ordavel::device {
 namespace {
 
 // Length of the longest prefix of `text` (at most `limit` bytes) that ends on a UTF-8 character
-// boundary, so a cut never leaves half a character behind.
+// boundary, so a cut never leaves half a character behind. A character has at most three
+// continuation bytes; bytes that are not UTF-8 at all are cut at the limit rather than eating
+// back into the message.
 std::size_t Utf8SafeLength(const char* text, std::size_t length, std::size_t limit) {
     if (length <= limit) return length;
     std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    while (cut > 0 && limit - cut < 3 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) return limit;
     return cut;
 }
 

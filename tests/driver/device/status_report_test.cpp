@@ -1,81 +1,86 @@
-// The status-message path: the 255-byte limit that never cuts a character in half, the stored
-// text, and the callback's answer.
+// The status-message path: formatting, the 255-byte cut on character boundaries, the callback.
+#include "driver/device/status_report.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "driver/device/status_report.h"
-#include "tests/support/scripted_context.h"
+#include "driver/interface/driver_context.h"
+#include "tests/support/test_context.h"
 
-namespace ordavel::test {
+namespace ordavel::device {
 namespace {
 
-std::string Repeat(const std::string& text, int times) {
-    std::string out;
-    for (int i = 0; i < times; ++i) out += text;
-    return out;
-}
-
-// ASCII prefixes of 0, 1 and 2 bytes shift where the 255-byte limit falls inside the 3-byte
-// characters that follow.
-class ReportLimitTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(ReportLimitTest, KeepsWholeCharactersWithin255Bytes) {
-    ScriptedContext rig;
-    const int prefix = GetParam();
-    const std::string text = std::string(static_cast<std::size_t>(prefix), 'a') + Repeat("扫", 100);
-    device::Report(rig.ctx(), "%s", text.c_str());
-    const std::size_t expected = static_cast<std::size_t>(prefix + (255 - prefix) / 3 * 3);
-    const char* stored = rig.ctx().record.messageText;
-    EXPECT_EQ(std::strlen(stored), expected);
-    EXPECT_EQ(std::string(stored), text.substr(0, expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Prefixes, ReportLimitTest, ::testing::Values(0, 1, 2));
-
-TEST(Report, StoresUpTo255AsciiBytesAndClearsTheRest) {
-    ScriptedContext rig;
-    char* stored = rig.ctx().record.messageText;
-    device::Report(rig.ctx(), "%s", std::string(300, 'x').c_str());
-    EXPECT_EQ(std::string(stored), std::string(255, 'x'));
-    device::Report(rig.ctx(), "Read Register failed! %02X", 7);
-    EXPECT_STREQ(stored, "Read Register failed! 07");
-    for (std::size_t i = std::strlen(stored); i < 256; ++i) ASSERT_EQ(stored[i], 0) << "byte " << i;
-}
-
-// The callback is a plain function, so the tests observe it through these.
+int g_calls[2];
 int32_t g_answer = 0;
-int g_calls = 0;
-int32_t g_kind = -1;
 int32_t Callback(int32_t kind) {
-    ++g_calls;
-    g_kind = kind;
+    if (kind >= 0 && kind < 2) ++g_calls[kind];
     return g_answer;
 }
 
-class ReportAnswerTest : public ::testing::TestWithParam<std::pair<int32_t, bool>> {};
+class StatusReport : public ::testing::Test {
+protected:
+    void SetUp() override { g_calls[0] = g_calls[1] = 0; g_answer = 0; }
+    std::string stored() { return driver.ctx().record.messageText; }
+    test::TestDriver driver{"report"};
+};
 
-TEST_P(ReportAnswerTest, TrueExactlyWhenTheCallbackAnswersNonzero) {
-    ScriptedContext rig;
-    rig.ctx().record.statusCallback = Callback;
-    g_answer = GetParam().first;
-    g_calls = 0;
-    EXPECT_EQ(device::Report(rig.ctx(), "塞纸"), GetParam().second);
-    EXPECT_EQ(g_calls, 1);
-    EXPECT_EQ(g_kind, 0);
-    EXPECT_STREQ(rig.ctx().record.messageText, "塞纸");
+TEST_F(StatusReport, FormatsStoresAndCallsKindZero) {
+    driver.ctx().record.statusCallback = &Callback;
+    EXPECT_FALSE(Report(driver.ctx(), "%s= missing", "Chip"));
+    EXPECT_EQ(stored(), "Chip= missing");
+    EXPECT_EQ(g_calls[0], 1);
+    EXPECT_EQ(g_calls[1], 0);
+    g_answer = 1;
+    EXPECT_TRUE(Report(driver.ctx(), "x")) << "true exactly when the callback answers nonzero";
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, ReportAnswerTest,
-                         ::testing::Values(std::pair<int32_t, bool>{0, false}, std::pair<int32_t, bool>{1, true},
-                                           std::pair<int32_t, bool>{-1, true}, std::pair<int32_t, bool>{2, true}));
-
-TEST(Report, WithoutCallbackStoresTheTextAndReturnsFalse) {
-    ScriptedContext rig;
-    EXPECT_FALSE(device::Report(rig.ctx(), "扫描下一张"));
-    EXPECT_STREQ(rig.ctx().record.messageText, "扫描下一张");
+TEST_F(StatusReport, WithoutCallbackOnlyStores) {
+    EXPECT_FALSE(Report(driver.ctx(), "扫描仪准备好"));
+    EXPECT_EQ(stored(), "扫描仪准备好");
 }
+
+TEST_F(StatusReport, ShorterMessageLeavesNothingOfTheLongerOne) {
+    Report(driver.ctx(), "%s", std::string(200, 'a').c_str());
+    Report(driver.ctx(), "b");
+    EXPECT_EQ(stored(), "b");
+    for (std::size_t i = 1; i < sizeof driver.ctx().record.messageText; ++i) {
+        ASSERT_EQ(driver.ctx().record.messageText[i], '\0') << i;
+    }
+}
+
+struct CutCase {
+    const char* name;
+    std::string text;
+    std::size_t storedBytes;
+};
+
+class StatusCut : public StatusReport, public ::testing::WithParamInterface<CutCase> {};
+
+TEST_P(StatusCut, KeepsWholeCharactersWithin255Bytes) {
+    Report(driver.ctx(), "%s", GetParam().text.c_str());
+    EXPECT_EQ(stored().size(), GetParam().storedBytes);
+    EXPECT_EQ(stored(), GetParam().text.substr(0, GetParam().storedBytes));
+}
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, StatusCut,
+    ::testing::Values(CutCase{"Ascii300", std::string(300, 'k'), 255},
+                      CutCase{"Exactly255", std::string(255, 'k'), 255},
+                      CutCase{"ThreeByteCharsFitExactly", Repeat("扫", 100), 255},
+                      CutCase{"ThreeByteCharAcrossLimit", "a" + Repeat("扫", 100), 253},
+                      CutCase{"TwoByteCharAcrossLimit", Repeat("é", 200), 254},
+                      CutCase{"FourByteCharAcrossLimit", "ab" + Repeat("\xF0\x9F\x93\x84", 70), 254},
+                      CutCase{"NotUtf8KeepsLimit", std::string(300, '\x80'), 255},
+                      CutCase{"LongerThanFormatBuffer", std::string(5000, 'z'), 255}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
-}  // namespace ordavel::test
+}  // namespace ordavel::device

@@ -1,0 +1,45 @@
+// Request arithmetic of the enlarging read path.
+#include "driver/interface/read_request.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace ordavel::interface {
+
+int32_t DeliveredLineBytes(int32_t pixelType, int32_t imageWidth) {
+    if (imageWidth <= 0) return 0;
+    int64_t bytes = 0;
+    if (pixelType == 0) {
+        bytes = (int64_t{imageWidth} + 7) / 8;
+    } else if (pixelType == 1) {
+        bytes = imageWidth;
+    } else {
+        return 0;
+    }
+    bytes = (bytes + 3) / 4 * 4;
+    if (bytes > std::numeric_limits<int32_t>::max()) return 0;
+    return static_cast<int32_t>(bytes);
+}
+
+SourceRequest PlanSourceLines(int32_t size, int32_t outLine, int32_t imageHeight, int32_t linesDelivered) {
+    SourceRequest request;
+    const int32_t fit = size > 0 && outLine > 0 ? size / outLine : 0;
+    int32_t src = static_cast<int32_t>(int64_t{4} * fit / 9);
+    // Source lines still needed: two for every three delivered lines left, rounded up. A height
+    // already reached (or a negative one) needs none, which makes this the last request.
+    const int64_t remaining = std::max<int64_t>(0, int64_t{imageHeight} - linesDelivered);
+    const auto need = static_cast<int64_t>(std::ceil(static_cast<double>(remaining) * 0.6666666666666666));
+    if (2 * need / 3 == 0) {
+        request.sourceLines = 1;
+        request.last = true;
+    } else if (need <= src) {
+        request.sourceLines = static_cast<int32_t>(need);
+        request.last = true;
+    } else {
+        request.sourceLines = src - (src % 2);  // an even count keeps the 2-to-3 rhythm
+    }
+    return request;
+}
+
+}  // namespace ordavel::interface
