@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,12 @@ std::string ExecutableDirectory() {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : self.parent_path().string();
+}
+
+long PeakMemoryKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 int RunSelf(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment) {

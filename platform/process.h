@@ -13,6 +13,8 @@ bool SetEnvironment(const std::string& name, const std::string& value);
 std::string GetEnvironment(const std::string& name);
 // The folder holding the running program.
 std::string ExecutableDirectory();
+// The most memory this process has held at once, in KiB.
+long PeakMemoryKiB();
 // Runs the running program again with `arguments` and `extraEnvironment` ("NAME=value"), waits,
 // and returns its exit code (-1 when it could not be run).
 int RunSelf(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnvironment);

@@ -27,4 +27,9 @@ int32_t ClockRegisterValue(int32_t dividerSetting);
 int32_t MemUnitsToBytes(const DriverContext& ctx, int32_t units);
 int32_t BytesToMemUnits(const DriverContext& ctx, int32_t bytes);
 
+// The clock divider setting every set-up uses: half-units of the divider 6.0.
+inline constexpr int32_t kClockDividerSetting = 12;
+// The motor step size the driver always programs.
+inline constexpr int32_t kScanStepSize = 503;
+
 }  // namespace ordavel::description

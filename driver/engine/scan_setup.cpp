@@ -1,48 +1,161 @@
-// Placeholder: this layer is not built yet. Every operation reports and fails.
-#include "driver/engine/scan_setup.h"
+// SetupScanRes and the core set-up shared by its three jobs (geometry only, sheet scan,
+// calibration).
+#include <algorithm>
+#include <string>
 
+#include "driver/calibration/calibration.h"
+#include "driver/description/register_programming.h"
+#include "driver/device/paper_path.h"
 #include "driver/device/status_report.h"
+#include "driver/device/transport.h"
+#include "driver/engine/acquisition.h"
+#include "driver/engine/scan_setup.h"
+#include "driver/engine/setup_state.h"
+#include "driver/engine/work_file_job.h"
 #include "driver/interface/driver_context.h"
+#include "platform/profile.h"
 
 namespace ordavel::engine {
 
-bool SetupScanRes(DriverContext& ctx, bool, bool) {
-    device::Report(ctx, "not supported by this build");
-    return false;
+namespace {
+
+using description::RegisterImage;
+
+// Bits per channel of the probe scan: the highest data rate the chip produces.
+constexpr int32_t kProbeBits = 16;
+constexpr int32_t kProbePauseLimit = 255;
+
+void ProgramResolutionAndWindow(DriverContext& ctx, RegisterImage& image, const std::string& workFile) {
+    const ScanRequest& request = ctx.engine.request;
+    int32_t bits = request.bitDepth;
+    if (JobOfWorkFile(workFile) == ScanJob::Probe) {
+        image[0x45] &= ~0x10;  // motor outputs off: the probe only measures the data rate
+        bits = kProbeBits;
+    }
+    SetScanResolution(ctx, image, request.xResolution, request.yResolution, bits);
+    CalculateScanRect(ctx, &image, workFile);
+    ctx.description.clockDividerSetting = description::kClockDividerSetting;
+    image[0x08] = description::ClockRegisterValue(description::kClockDividerSetting);
 }
 
-void SetScanResolution(DriverContext&, description::RegisterImage&, int32_t, int32_t, int32_t) {
+void ProgramFeedAndPause(RegisterImage& image, bool probe) {
+    image[0x48] = 0x01;
+    image[0x49] = 0xF4;
+    int32_t pause = image[0x4E];
+    if (probe) {
+        // The probe reads from the first step on, as fast as the buffer allows.
+        pause = kProbePauseLimit;
+        image[0x4A] = 0;
+        image[0x4B] = 0;
+        image[0x51] = 0;
+    }
+    image[0x4E] = pause;
+    image[0x4F] = pause - 1;
 }
 
-void CalculateScanRect(DriverContext&, description::RegisterImage*, const std::string&) {
+// Calibrates (or downloads the stored calibration once) for a sheet scan.
+bool CalibrateForSheet(DriverContext& ctx, const RegisterImage& image, bool calibrate) {
+    SetupState& setup = ctx.engine.setup;
+    if (calibrate) {
+        device::Report(ctx, "开始校正");
+        if (calibration::DoCalibration(ctx, image[0x09]) == 0) {
+            device::FeedPaper(ctx, true);
+            return false;
+        }
+        // The sensor start pixel the stored shading lines begin at.
+        platform::WriteProfileString(ctx.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel",
+                                     std::to_string(ctx.description.startPixel));
+        device::FeedPaper(ctx, true);
+        setup.calibrated = true;
+        return true;
+    }
+    if (setup.calibrated) return true;
+    if (!DownloadCalibrationData(ctx)) return false;
+    setup.calibrated = true;
+    return true;
 }
 
-bool DownloadCalibrationData(DriverContext& ctx) {
-    device::Report(ctx, "not supported by this build");
-    return false;
+bool TakeMemoryConfigFromChip(DriverContext& ctx, RegisterImage& image) {
+    uint8_t memoryConfig = 0;
+    if (!device::ReadRegister(ctx, 0x42, memoryConfig)) return false;
+    image[0x42] = memoryConfig;
+    return true;
 }
 
-bool DownloadStoredShading(DriverContext& ctx) {
-    device::Report(ctx, "not supported by this build");
-    return false;
+}  // namespace
+
+void SetLineOffsets(DriverContext& ctx, const RegisterImage& image) {
+    const description::ScannerDescription& d = ctx.description;
+    LineGeometry& g = ctx.engine.geometry;
+    // Separations are given in lines at the optical resolution; they scale with the y resolution.
+    const double scale = d.Optical_Resolution > 0 ? static_cast<double>(g.actualYResolution) / d.Optical_Resolution : 0.0;
+    g.redOffset = 0;
+    g.greenOffset = 0;
+    g.blueOffset = 0;
+    g.evenOddOffset = scale * d.EvenOdd_Line_Separation;
+    if ((image[0x26] & 7) == 4) return;
+    if (d.Illumination_Mode == 1) {
+        const double separation = scale * d.Line_Separation;
+        g.redOffset = -separation;
+        g.blueOffset = separation;
+    }
+    if ((d.Color_Mode & 1) != 0) {
+        g.redOffset += 1.0 / 3;
+        g.blueOffset -= 1.0 / 3;
+    }
 }
 
-std::string MeasureTransferRate(DriverContext&, const char*, bool) {
-    return {};
+bool SetUpScanJob(DriverContext& ctx, RegisterImage& image, const std::string& workFile, bool calibrate) {
+    if (!description::BuildRegisterImage(ctx, image, false)) return false;
+    const ScanJob job = JobOfWorkFile(workFile);
+    ProgramResolutionAndWindow(ctx, image, workFile);
+    SetLineOffsets(ctx, image);
+    ScanParms& parms = ctx.engine.parms;
+    parms.lines = std::max(1, static_cast<int32_t>(parms.yres * parms.scanlength));
+    ProgramFeedAndPause(image, job == ScanJob::Probe);
+
+    // Calibration scans with geometries of their own; the job's geometry comes back afterwards.
+    const LineGeometry savedGeometry = ctx.engine.geometry;
+    const ScanParms savedParms = parms;
+    if (job != ScanJob::Probe && job != ScanJob::Compute && !CalibrateForSheet(ctx, image, calibrate)) {
+        return false;
+    }
+    ctx.engine.geometry = savedGeometry;
+    parms = savedParms;
+
+    if (!TakeMemoryConfigFromChip(ctx, image)) return false;
+    CalculateScanRect(ctx, &image, workFile);
+    // The lamp registers stay as the chip holds them (calibration may have tuned them).
+    for (int reg = 0x2A; reg <= 0x37; ++reg) image.markUnwritten(reg);
+    if (!description::WriteRegisterImage(ctx, image)) return false;
+    return ReadBackScanGeometry(ctx);
 }
 
-bool ScanToEnd(DriverContext& ctx, const std::string&) {
-    device::Report(ctx, "not supported by this build");
-    return false;
-}
+bool SetupScanRes(DriverContext& ctx, bool final, bool calibrate) {
+    ClearProgress(ctx.engine.info);
+    if (!description::InitUSB(ctx, final)) return false;
 
-bool ReadBackScanGeometry(DriverContext& ctx) {
-    device::Report(ctx, "not supported by this build");
-    return false;
-}
+    std::string workFile;
+    if (final) {
+        workFile = MeasureTransferRate(ctx, kSheetBaseName, calibrate);
+        if (workFile.empty()) return false;
+    } else {
+        workFile = kComputeWorkFile;
+        device::Report(ctx, "扫描仪准备好");
+    }
 
-double DividerFactor(int32_t) {
-    return 1.0;
+    RegisterImage image;
+    if (!SetUpScanJob(ctx, image, workFile, calibrate)) return false;
+    ctx.engine.setup.workFile = workFile;
+
+    // Abandon whatever scan is open, then open the new one.
+    int32_t done = 0;
+    if (!ScanSome(ctx, done, true) || !ScanSome(ctx, done, false)) return false;
+    const ScanJob job = JobOfWorkFile(workFile);
+    if (job == ScanJob::Compute || job == ScanJob::Sheet) {
+        SetTotalImageSize(ctx.engine.info, ctx.engine.parms.bytesperline * ctx.engine.parms.lines);
+    }
+    return true;
 }
 
 }  // namespace ordavel::engine

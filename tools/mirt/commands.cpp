@@ -26,7 +26,7 @@ struct Prepared {
     DriverBinding driver;
 };
 
-enum class Purpose { Scan, Calibrate, Query };
+enum class Purpose { Scan, Calibrate, CalibrateWithSheet, Query };
 
 int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
     out.tempDir = DriverTempDirectory();
@@ -34,7 +34,8 @@ int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
     std::string error;
     if (!PrepareDriverFiles(out.tempDir, DataDirectory(), Tell, error)) return Fail(error, kExitSetup);
     out.choice = ChooseScanner(out.tempDir, DataDirectory(), Tell);
-    if (purpose == Purpose::Calibrate && out.choice.demo) {
+    const bool virtualScanner = out.choice.kind == ScannerKind::Virtual;
+    if (virtualScanner && (purpose == Purpose::CalibrateWithSheet || (purpose == Purpose::Calibrate && out.choice.demo))) {
         // The demonstration feeder holds pages; calibration needs the white sheet alone.
         out.choice.virtualConfig = WriteVirtualCalibrationConfig(out.tempDir, DataDirectory());
         ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", out.choice.virtualConfig);
@@ -47,7 +48,7 @@ int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
 
 // A calibration in a process of its own, so that its virtual scanner holds only the calibration
 // sheet while the scan's virtual scanner keeps its feeder.
-int CalibrateInChild() { return ordavel::platform::RunSelf({"calibrate"}, {}); }
+int CalibrateInChild() { return ordavel::platform::RunSelf({"calibrate", "--load-calibration-sheet"}, {}); }
 
 int EnsureCalibrated(const Prepared& prepared) {
     if (HasStoredCalibration(prepared.tempDir)) return kExitOk;
@@ -105,9 +106,10 @@ int RunScan(const CommonOptions& common, const ScanOptions& options) {
     return kExitOk;
 }
 
-int RunCalibrate(const CommonOptions& common) {
+int RunCalibrate(const CommonOptions& common, bool loadCalibrationSheet) {
     Prepared prepared;
-    if (const int rc = Prepare(common, Purpose::Calibrate, prepared); rc != kExitOk) return rc;
+    const Purpose purpose = loadCalibrationSheet ? Purpose::CalibrateWithSheet : Purpose::Calibrate;
+    if (const int rc = Prepare(common, purpose, prepared); rc != kExitOk) return rc;
     if (!SetDefaultRequest(prepared.driver)) return DriverFailure(prepared.driver);
     Tell("calibrating (about one minute on a real scanner)");
     if (prepared.driver.ScanCalibration() != 0) return DriverFailure(prepared.driver);

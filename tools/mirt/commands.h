@@ -12,7 +12,9 @@ struct CommonOptions {
 };
 
 int RunScan(const CommonOptions& common, const ScanOptions& options);
-int RunCalibrate(const CommonOptions& common);
+// With `loadCalibrationSheet` a virtual scanner gets the white calibration sheet alone in its
+// rollers first (how mirt calibrates the virtual scanner before a first scan).
+int RunCalibrate(const CommonOptions& common, bool loadCalibrationSheet);
 int RunStatus(const CommonOptions& common);
 int RunInfo(const CommonOptions& common);
 

@@ -36,7 +36,10 @@ int main(int argc, char** argv) {
     scanCmd->add_flag("--feed-first", scan.feedFirst,
                       "the first sheet waits at the feeder entrance: feed it in before scanning");
 
+    bool loadCalibrationSheet = false;
     CLI::App* calibrateCmd = app.add_subcommand("calibrate", "calibrate with the white calibration sheet");
+    calibrateCmd->add_flag("--load-calibration-sheet", loadCalibrationSheet,
+                           "virtual scanner: put its calibration sheet alone into the rollers first");
     CLI::App* statusCmd = app.add_subcommand("status", "tell whether a sheet is ready");
     CLI::App* infoCmd = app.add_subcommand("info", "show the hardware summary and capabilities");
 
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
                                        : mirt::PageFormat::Bmp;
         return mirt::RunScan(common, scan);
     }
-    if (*calibrateCmd) return mirt::RunCalibrate(common);
+    if (*calibrateCmd) return mirt::RunCalibrate(common, loadCalibrationSheet);
     if (*statusCmd) return mirt::RunStatus(common);
     if (*infoCmd) return mirt::RunInfo(common);
     return mirt::kExitUsage;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -82,24 +83,50 @@ bool ScannerAttached(const std::string& tempDir) {
     return false;
 }
 
-// The virtual scanner configurations mirt writes: the reference scanner with a feeder of its own.
-std::string WriteVirtualConfig(const std::string& tempDir, const std::string& dataDir, const char* name) {
+// The virtual scanner configurations mirt writes: a copy of a base configuration whose feeder is
+// replaced by the sheets mirt wants in it (page names of the virtual scanner's built-in pages).
+std::string WriteVirtualConfig(const std::string& tempDir, const fs::path& base, const char* name,
+                               const std::vector<std::string>& pages) {
+    using ordavel::platform::WriteProfileString;
     const fs::path target = fs::path(tempDir) / name;
     std::error_code ec;
-    fs::copy_file(fs::path(dataDir) / "virtual" / "reference.ini", target, fs::copy_options::overwrite_existing, ec);
-    return target.string();
+    fs::copy_file(base, target, fs::copy_options::overwrite_existing, ec);
+    const std::string path = target.string();
+    WriteProfileString(path, "Faults", "Count", "0");
+    WriteProfileString(path, "Feeder", "First_Sheet", "Ready");
+    WriteProfileString(path, "Feeder", "Sheets", std::to_string(pages.size()));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string section = "Sheet " + std::to_string(i + 1);
+        WriteProfileString(path, section, "Page", pages[i]);
+        for (const char* key : {"Skew_Degrees", "Offset_Inches", "Length_Inches", "Resolution"}) {
+            WriteProfileString(path, section, key, "");
+        }
+    }
+    return path;
 }
 
 std::string WriteVirtualDemoConfig(const std::string& tempDir, const std::string& dataDir) {
-    return WriteVirtualConfig(tempDir, dataDir, "mirt-demo-scanner.ini");
+    return WriteVirtualConfig(tempDir, fs::path(dataDir) / "virtual" / "reference.ini", "mirt-demo-scanner.ini",
+                              {"chart", "ticket", "document"});
 }
 
-bool VirtualFirstSheetAtEntrance(const std::string&) { return false; }
+bool VirtualFirstSheetAtEntrance(const std::string& config) {
+    const std::string first = ordavel::platform::ReadProfileString(config, "Feeder", "First_Sheet").value_or("");
+    return first.size() == 8 && std::equal(first.begin(), first.end(), "entrance", [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
 
 }  // namespace
 
 std::string WriteVirtualCalibrationConfig(const std::string& tempDir, const std::string& dataDir) {
-    return WriteVirtualConfig(tempDir, dataDir, "mirt-calibration-scanner.ini");
+    // The scanner being calibrated stays the same scanner: its configuration with the white
+    // calibration sheet alone in the rollers.
+    std::string base = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
+    if (base.empty() || base.find("mirt-demo-scanner.ini") != std::string::npos) {
+        base = (fs::path(dataDir) / "virtual" / "reference.ini").string();
+    }
+    return WriteVirtualConfig(tempDir, base, "mirt-calibration-scanner.ini", {"white"});
 }
 
 std::string DataDirectory() {
