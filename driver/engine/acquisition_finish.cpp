@@ -19,7 +19,7 @@ bool Finish(DriverContext& ctx, int32_t& done, bool stopRequest) {
     ProcessLines(e.geometry, e.processor, LineProcessorMode::CleanUp);
     CloseLineOutput(ctx);
     CloseWorkFile(ctx);
-    std::vector<uint8_t>().swap(a.workBuffer);
+    a.workBuffer.Release();
     std::vector<uint8_t>().swap(a.imageBuffer);
     a.readOffset = 0;
     a.bytesInBuffer = 0;

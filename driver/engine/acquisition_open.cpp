@@ -36,7 +36,7 @@ void ResetForOpen(DriverContext& ctx) {
     AcquisitionState& a = e.acquisition;
     a.idle = false;
     a.workFile = nullptr;
-    a.workBuffer.clear();
+    a.workBuffer.Release();
     a.imageBuffer.clear();
     a.readOffset = 0;
     a.bytesInBuffer = 0;
@@ -58,7 +58,7 @@ void ResetForOpen(DriverContext& ctx) {
 bool AbandonOpen(DriverContext& ctx) {
     AcquisitionState& a = ctx.engine.acquisition;
     ProcessLines(ctx.engine.geometry, ctx.engine.processor, LineProcessorMode::CleanUp);
-    std::vector<uint8_t>().swap(a.workBuffer);
+    a.workBuffer.Release();
     std::vector<uint8_t>().swap(a.imageBuffer);
     a.idle = true;
     return false;
@@ -85,15 +85,17 @@ bool AllocateWorkBuffer(DriverContext& ctx) {
     AcquisitionState& a = ctx.engine.acquisition;
     const int32_t bytes = a.job == ScanJob::Sheet ? std::max(ctx.settings.scanBufferBytes, kMinimumWorkBuffer)
                                                   : kMinimumWorkBuffer;
+    bool ok = a.workBuffer.Allocate(static_cast<std::size_t>(bytes));
     try {
-        a.workBuffer.assign(static_cast<std::size_t>(bytes), 0);
-        if (a.ring.size() != static_cast<std::size_t>(kRingBytes)) a.ring.assign(kRingBytes, 0);
+        if (ok && a.ring.size() != static_cast<std::size_t>(kRingBytes)) a.ring.assign(kRingBytes, 0);
     } catch (const std::bad_alloc&) {
-        std::vector<uint8_t>().swap(a.workBuffer);
-        device::Report(ctx, "内存不足!");
-        return false;
+        ok = false;
     }
-    return true;
+    if (!ok) {
+        a.workBuffer.Release();
+        device::Report(ctx, "内存不足!");
+    }
+    return ok;
 }
 
 bool ProgramResumeLimit(DriverContext& ctx) {

@@ -41,7 +41,7 @@ bool DiscardStaleData(DriverContext& ctx, int32_t& threshold) {
     if (!description::IsLM9831(ctx.description)) return true;
     uint8_t units = 0;
     if (!device::ReadRegister(ctx, kDataCounter, units)) return false;
-    std::vector<uint8_t>& buffer = ctx.engine.acquisition.workBuffer;
+    ByteBlock& buffer = ctx.engine.acquisition.workBuffer;
     const auto bytes = std::min<std::size_t>(static_cast<std::size_t>(description::MemUnitsToBytes(ctx, units)),
                                              buffer.size());
     if (!device::ReadBlock(ctx, device::kDataPort, {buffer.data(), bytes})) return false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/engine/byte_block.h"
 #include "driver/engine/work_file_job.h"
 
 namespace ordavel::engine {
@@ -25,7 +26,7 @@ struct AcquisitionState {
 
     // The work buffer: unconsumed bytes start at `readOffset` (non-zero only while a full
     // destination interrupts a delivery) and run for `bytesInBuffer` bytes.
-    std::vector<uint8_t> workBuffer;
+    ByteBlock workBuffer;
     int32_t readOffset = 0;
     int32_t bytesInBuffer = 0;
     std::vector<uint8_t> imageBuffer;  // stages the line processor's rows (sheet scans)

@@ -2,6 +2,7 @@
 // (availability poll, transfer ring, delivery, cancellation) without a full set-up.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ public:
         a.job = job;
         a.workFilePath = ctx().TempFilePath(job == ScanJob::Sheet ? "finalscn.pxl" : "coarse.pxl");
         ctx().engine.setup.workFile = a.workFilePath;
-        a.workBuffer.assign(workBufferBytes, 0);
+        a.workBuffer.Allocate(workBufferBytes);
+        std::fill(a.workBuffer.begin(), a.workBuffer.end(), uint8_t{0});
         a.ring.assign(kRingBytes, 0);
         a.linesToScan = lines;
         ctx().engine.parms.bytesperline = bytesPerLine;
