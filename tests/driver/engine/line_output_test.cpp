@@ -9,9 +9,11 @@
 #include "driver/engine/line_output.h"
 #include "driver/engine/line_output_geometry.h"
 #include "driver/engine/line_preparation.h"
-#include "tests/driver/engine/engine_test_context.h"
+#include "tests/support/scratch_context.h"
 
 namespace ordavel::engine::test {
+
+using ordavel::test::ScratchContext;
 namespace {
 
 // A scan of `pixels` x `lines` at equal resolutions whose controller lines carry
@@ -65,12 +67,12 @@ std::vector<uint8_t> Line(std::initializer_list<int> bytes) {
 }
 
 TEST(LineOutput, DestinationOfTwoAndAHalfLinesGetsTwoLinesPerRead) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 4, 5, 8, 4, 6);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    EXPECT_EQ(ctx->engine.info.lineBytes, 4);
-    EXPECT_EQ(ctx->engine.info.totalBytes, 20);
-    Feeder f(*ctx, 10);
+    ScratchContext ctx("lineout");
+    SetUpScan(ctx.ctx(), 4, 5, 8, 4, 6);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    EXPECT_EQ(ctx.ctx().engine.info.lineBytes, 4);
+    EXPECT_EQ(ctx.ctx().engine.info.totalBytes, 20);
+    Feeder f(ctx.ctx(), 10);
     std::vector<std::vector<uint8_t>> lines;
     for (int n = 1; n <= 6; ++n) lines.push_back(Line({n, n, n, n, 0xAB, 0xCD}));
 
@@ -78,67 +80,58 @@ TEST(LineOutput, DestinationOfTwoAndAHalfLinesGetsTwoLinesPerRead) {
     EXPECT_EQ(f.Put(lines[1]), LineOutputResult::NextLine);
     EXPECT_EQ(f.Put(lines[2]), LineOutputResult::DestinationFull);
     EXPECT_EQ(f.Delivered(), Line({1, 1, 1, 1, 2, 2, 2, 2}));
-    EXPECT_EQ(ctx->engine.destination.capacity, 8);
+    EXPECT_EQ(ctx.ctx().engine.destination.capacity, 8);
     EXPECT_EQ(f.Put(lines[3]), LineOutputResult::DestinationFull);  // its output waits
-    EXPECT_TRUE(LineOutputWaiting(*ctx));
+    EXPECT_TRUE(LineOutputWaiting(ctx.ctx()));
 
     f.Begin(10);
     EXPECT_EQ(f.Put(lines[3]), LineOutputResult::NextLine);  // only the waiting row goes out
     EXPECT_EQ(f.Put(lines[4]), LineOutputResult::DestinationFull);
     EXPECT_EQ(f.Delivered(), Line({3, 3, 3, 3, 4, 4, 4, 4}));
-    EXPECT_FALSE(LineOutputWaiting(*ctx));  // line 5 is consumed; the next read starts at line 6
+    EXPECT_FALSE(LineOutputWaiting(ctx.ctx()));  // line 5 is consumed; the next read starts at line 6
     f.Begin(10);
-    EXPECT_FALSE(LineOutputComplete(*ctx));
+    EXPECT_FALSE(LineOutputComplete(ctx.ctx()));
     EXPECT_EQ(f.Put(lines[5]), LineOutputResult::ImageComplete);
     EXPECT_EQ(f.Delivered(), Line({5, 5, 5, 5}));
-    EXPECT_TRUE(LineOutputComplete(*ctx));
-    EXPECT_EQ(ctx->engine.info.bytesDone, 20);
+    EXPECT_TRUE(LineOutputComplete(ctx.ctx()));
+    EXPECT_EQ(ctx.ctx().engine.info.bytesDone, 20);
 }
 
 TEST(LineOutput, TrailingControllerBytesNeverReachTheOutput) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 3, 1, 8, 4, 5);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
+    ScratchContext ctx("lineout");
+    SetUpScan(ctx.ctx(), 3, 1, 8, 4, 5);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    Feeder f(ctx.ctx(), 64);
     f.Put(Line({7, 8, 9, 0xAB, 0xCD}));
     EXPECT_EQ(f.Put(Line({0, 0, 0, 0xAB, 0xCD})), LineOutputResult::ImageComplete);
     EXPECT_EQ(f.Delivered(), Line({7, 8, 9, 0}));  // padding to 4 bytes is 0
 }
 
 TEST(LineOutput, ImageOverAFourGigabyteCountIsRefused) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 60000, 60000, 8, 4, 60002);
-    EXPECT_FALSE(StartLineOutput(*ctx));
-    EXPECT_STREQ(ctx->record.messageText, "图像尺寸太大");
+    ScratchContext ctx("lineout");
+    SetUpScan(ctx.ctx(), 60000, 60000, 8, 4, 60002);
+    EXPECT_FALSE(StartLineOutput(ctx.ctx()));
+    EXPECT_STREQ(ctx.ctx().record.messageText, "图像尺寸太大");
 }
 
-TEST(LineOutput, SixteenBitSamplesKeepTheirHighByteInBitmapOrder) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 2, 1, 16, 4, 6, /*lineOrder=*/1);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    EXPECT_EQ(ctx->engine.info.lineBytes, 4);
-    Feeder f(*ctx, 64);
-    f.Put(Line({0x12, 0x34, 0xAB, 0xCD, 0, 0}));
-    f.Put(Line({0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(f.Delivered(), Line({0x12, 0xAB, 0, 0}));
-}
-
-TEST(LineOutput, SixteenBitSamplesStayLittleEndianInScanOrder) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 2, 1, 16, 4, 6, /*lineOrder=*/0);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
-    f.Put(Line({0x12, 0x34, 0xAB, 0xCD, 0, 0}));
-    f.Put(Line({0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(f.Delivered(), Line({0x34, 0x12, 0xCD, 0xAB}));
+TEST(LineOutput, SixteenBitSamplesKeepTheirHighByteInBitmapOrderAndStayWholeInScanOrder) {
+    for (int32_t order : {1, 0}) {
+        ScratchContext ctx("lineout");
+        SetUpScan(ctx.ctx(), 2, 1, 16, 4, 6, order);
+        ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+        Feeder f(ctx.ctx(), 64);
+        f.Put(Line({0x12, 0x34, 0xAB, 0xCD, 0, 0}));
+        f.Put(Line({0, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(f.Delivered(), order == 1 ? Line({0x12, 0xAB, 0, 0}) : Line({0x34, 0x12, 0xCD, 0xAB}));
+    }
 }
 
 TEST(LineOutput, ColourLinesByChannelAreMergedIntoPixels) {
-    EngineTestContext ctx("lineout");
-    ctx->description.Color_Mode = 1;
-    SetUpScan(*ctx, 2, 1, 8, 1, 4, /*lineOrder=*/0);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
+    ScratchContext ctx("lineout");
+    ctx.ctx().description.Color_Mode = 1;
+    SetUpScan(ctx.ctx(), 2, 1, 8, 1, 4, /*lineOrder=*/0);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    Feeder f(ctx.ctx(), 64);
     for (int n : {1, 2}) {
         EXPECT_EQ(f.Put(Line({n * 10, n * 10 + 1, 0, 0})), LineOutputResult::NextLine);
         EXPECT_EQ(f.Put(Line({n * 20, n * 20 + 1, 0, 0})), LineOutputResult::NextLine);
@@ -182,53 +175,43 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(LineOutput, MirroredBlackAndWhiteScanReversesTheLine) {
-    EngineTestContext ctx("lineout");
-    ctx->description.Mirror_Image = 1;
-    SetUpScan(*ctx, 16, 1, 1, 4, 4);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
+    ScratchContext ctx("lineout");
+    ctx.ctx().description.Mirror_Image = 1;
+    SetUpScan(ctx.ctx(), 16, 1, 1, 4, 4);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    Feeder f(ctx.ctx(), 64);
     f.Put(Line({0b10000000, 0b00000110, 0, 0}));
     f.Put(Line({0, 0, 0, 0}));
     EXPECT_EQ(f.Delivered(), Line({0b01100000, 0b00000001, 0, 0}));
 }
 
 TEST(LineOutput, BitmapOrderColourRowsComeBlueFirst) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 1, 1, 8, 0, 5, /*lineOrder=*/1);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
+    ScratchContext ctx("lineout");
+    SetUpScan(ctx.ctx(), 1, 1, 8, 0, 5, /*lineOrder=*/1);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    Feeder f(ctx.ctx(), 64);
     f.Put(Line({1, 2, 3, 0, 0}));
     f.Put(Line({0, 0, 0, 0, 0}));
     EXPECT_EQ(f.Delivered(), Line({3, 2, 1, 0}));
 }
 
 TEST(LineOutput, DebugBitmapHoldsHeadersAndEveryDeliveredRow) {
-    EngineTestContext ctx("lineout");
-    ctx->settings.debugLevel = 1;
-    SetUpScan(*ctx, 12, 2, 1, 4, 4, /*lineOrder=*/1);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 4);
+    ScratchContext ctx("lineout");
+    ctx.ctx().settings.debugLevel = 1;
+    SetUpScan(ctx.ctx(), 12, 2, 1, 4, 4, /*lineOrder=*/1);
+    ASSERT_TRUE(StartLineOutput(ctx.ctx()));
+    Feeder f(ctx.ctx(), 4);
     f.Put(Line({0xFF, 0xF0, 0, 0}));
     f.Put(Line({0x0F, 0x00, 0, 0}));
     f.Begin(4);
     EXPECT_EQ(f.Put(Line({0, 0, 0, 0})), LineOutputResult::ImageComplete);
-    std::ifstream in(ctx.dir() + "/finalscn.bmp", std::ios::binary);
+    std::ifstream in(ctx.tempDir() + "/finalscn.bmp", std::ios::binary);
     ASSERT_TRUE(in.good());
     std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(file.size(), 62u + 8u);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[28], 1);  // bit count
     EXPECT_EQ(std::vector<uint8_t>(file.begin() + 62, file.end()), Line({0xFF, 0xF0, 0, 0, 0x0F, 0x00, 0, 0}));
-}
-
-TEST(LineOutput, NoDebugBitmapWithoutDebug) {
-    EngineTestContext ctx("lineout");
-    SetUpScan(*ctx, 4, 1, 8, 4, 6);
-    ASSERT_TRUE(StartLineOutput(*ctx));
-    Feeder f(*ctx, 64);
-    f.Put(Line({1, 2, 3, 4, 0, 0}));
-    f.Put(Line({1, 2, 3, 4, 0, 0}));
-    EXPECT_FALSE(std::filesystem::exists(ctx.dir() + "/finalscn.bmp"));
 }
 
 TEST(LineOutputGeometry, WindowAndControllerFormatGiveTheProcessorGeometry) {

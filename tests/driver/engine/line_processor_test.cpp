@@ -68,22 +68,12 @@ TEST(LineProcessor, HalfLineOffsetWeighsBothLinesEquallyAndTruncatesEachTerm) {
     g.redOffset = 0.5;
     LineProcessorHarness h(g);
     EXPECT_TRUE(h.Feed({101, 7, 9}).empty());
-    auto rows = h.Feed({200, 8, 10});  // red at 1.5 reads lines 1 and 2
+    auto rows = h.Feed({201, 8, 10});  // red at 1.5 reads lines 1 and 2
     ASSERT_EQ(rows.size(), 1u);
-    // 32768 x 101 / 65536 + 32768 x 200 / 65536 = 50 + 100.
+    // Each term divided on its own: 32768 x 101 / 65536 + 32768 x 201 / 65536 = 50 + 100.
     EXPECT_EQ(rows[0][0], 150);
     EXPECT_EQ(rows[0][1], 7);
     EXPECT_EQ(rows[0][2], 9);
-}
-
-TEST(LineProcessor, HalfLineOffsetOfOddTruncatedTermsLosesOne) {
-    LineGeometry g = ColourGeometry(1, 1);
-    g.redOffset = 0.5;
-    LineProcessorHarness h(g);
-    h.Feed({101, 0, 0});
-    auto rows = h.Feed({201, 0, 0});
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0], 50 + 100);  // each term divided on its own: 50.5 -> 50, 100.5 -> 100
 }
 
 struct DepthCase {
@@ -285,15 +275,6 @@ TEST(LineProcessor, BottomUpLinesOfOneCallComeNewestFirstWithRedAndBlueSwapped) 
     EXPECT_EQ(std::vector<uint8_t>(rows[0].begin(), rows[0].begin() + 3), (std::vector<uint8_t>{4, 4, 2}));
     EXPECT_EQ(std::vector<uint8_t>(rows[1].begin(), rows[1].begin() + 3), (std::vector<uint8_t>{3, 2, 1}));
     EXPECT_EQ(h.geometry().nextLineOffset, h.geometry().headerSize + 2 * h.geometry().outputBytesPerLine);
-}
-
-TEST(LineProcessor, TopDownColourKeepsScannerOrder) {
-    LineGeometry g = ColourGeometry(1, 1);
-    LineProcessorHarness h(g);
-    h.Feed({1, 2, 3});
-    auto rows = h.Feed({0, 0, 0});
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(std::vector<uint8_t>(rows[0].begin(), rows[0].begin() + 3), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 struct RingCase {
