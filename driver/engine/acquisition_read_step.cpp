@@ -151,54 +151,61 @@ int32_t Remaining(const DriverContext& ctx) {
     return static_cast<int32_t>(std::clamp<int64_t>(expected - a.totalRead, 0, INT32_MAX));
 }
 
-// Steps 4 to 15: read, hand on and repeat until the step returns.
-bool MainLoop(DriverContext& ctx, int32_t& done) {
+// Steps 5 to 12: progress point, availability, end of data and transfer. False when the pass
+// cannot go on: an error (flag set) or a re-entry from the callback (`reentered`).
+bool ReadPass(DriverContext& ctx, int32_t& remaining, bool& reentered) {
     EngineState& e = ctx.engine;
     AcquisitionState& a = e.acquisition;
+    RefreshStartStamps(e.info, ctx.clock().tickCount());
+    if (a.job == ScanJob::Sheet) SetProgress(e.info, a.totalRead);
+    if (!ProgressPoint(ctx, reentered)) {
+        a.error = !reentered;  // a non-zero answer cancels the scan
+        return false;
+    }
+    const std::optional<int32_t> v = Availability(ctx);
+    if (!v) {
+        a.error = true;
+        return false;
+    }
+    if (e.parms.millisecs == 0) e.parms.millisecs = static_cast<int32_t>(ctx.clock().tickCount());
+    TakeSample(ctx, *v);
+    remaining = Remaining(ctx);
+    if (remaining == 0 && !EndOfData(ctx)) {
+        a.error = true;
+        return false;
+    }
+    a.bytesWanted = std::min(a.bytesWanted, remaining);
+    if (!TransferWantedBytes(ctx, remaining)) a.error = true;
+    return !a.error;
+}
+
+// Sheet scans and the probe keep reading within the call while the work buffer has room and
+// data is still to come.
+bool KeepsReading(DriverContext& ctx, int32_t remaining, bool returnAfterChunk) {
+    const AcquisitionState& a = ctx.engine.acquisition;
+    const int32_t roomLimit = static_cast<int32_t>(a.workBuffer.size()) - description::MemUnitsToBytes(ctx, 255);
+    return a.bytesInBuffer < roomLimit && !a.done && !returnAfterChunk && remaining != 0;
+}
+
+bool Pause(int32_t& done) {
+    done = 0;
+    return true;
+}
+
+// Steps 4 to 15: read, hand on and repeat until the step returns.
+bool MainLoop(DriverContext& ctx, int32_t& done) {
+    AcquisitionState& a = ctx.engine.acquisition;
     const bool returnAfterChunk = ReturnsAfterEachChunk(ctx);
     for (;;) {
         if (a.done) return Finish(ctx, done, false);
-        RefreshStartStamps(e.info, ctx.clock().tickCount());
-        if (a.job == ScanJob::Sheet) SetProgress(e.info, a.totalRead);
-
+        int32_t remaining = 0;
         bool reentered = false;
-        if (!ProgressPoint(ctx, reentered)) {
-            if (reentered) return false;
-            a.error = true;  // cancelled by the client
-            return Finish(ctx, done, false);
-        }
-
-        const std::optional<int32_t> v = Availability(ctx);
-        if (!v) {
-            a.error = true;
-            return Finish(ctx, done, false);
-        }
-        if (e.parms.millisecs == 0) e.parms.millisecs = static_cast<int32_t>(ctx.clock().tickCount());
-        TakeSample(ctx, *v);
-
-        const int32_t remaining = Remaining(ctx);
-        if (remaining == 0 && !EndOfData(ctx)) {
-            a.error = true;
-            return Finish(ctx, done, false);
-        }
-        a.bytesWanted = std::min(a.bytesWanted, remaining);
-        if (!TransferWantedBytes(ctx, remaining)) a.error = true;
-        if (a.error) return Finish(ctx, done, false);
-
-        const int32_t roomLimit =
-            static_cast<int32_t>(a.workBuffer.size()) - description::MemUnitsToBytes(ctx, 255);
-        if (a.bytesInBuffer < roomLimit && !a.done && !returnAfterChunk && remaining != 0) continue;
-
+        if (!ReadPass(ctx, remaining, reentered)) return reentered ? false : Finish(ctx, done, false);
+        if (KeepsReading(ctx, remaining, returnAfterChunk)) continue;
         if (a.bytesInBuffer > 0) HandOnBufferedData(ctx);
-        if (a.delivering && !a.error) {
-            done = 0;
-            return true;
-        }
+        if (a.delivering && !a.error) return Pause(done);
         if (a.done || a.error) return Finish(ctx, done, false);
-        if (returnAfterChunk) {
-            done = 0;
-            return true;
-        }
+        if (returnAfterChunk) return Pause(done);
     }
 }
 
