@@ -26,8 +26,16 @@ int32_t OutputLineBytes(const EnlargementRequest& r) {
 void WidenGrey(const uint8_t* in, int32_t inBytes, const EnlargementRequest& r, uint8_t* out,
                int32_t outBytes) {
     const int32_t pixels = std::clamp(r.windowWidth, 0, inBytes);
-    int32_t o = 0;
-    for (int32_t i = 0; i < pixels && o < outBytes; ++i) {
+    // Whole pairs that fit the output line go three bytes at a time.
+    const int32_t pairs = std::min(pixels / 2, outBytes / 3);
+    for (int32_t m = 0; m < pairs; ++m) {
+        const uint8_t even = in[2 * m];
+        out[3 * m] = even;
+        out[3 * m + 1] = even;
+        out[3 * m + 2] = in[2 * m + 1];
+    }
+    int32_t o = 3 * pairs;
+    for (int32_t i = 2 * pairs; i < pixels && o < outBytes; ++i) {
         out[o++] = in[i];
         if ((i & 1) == 0 && o < outBytes) out[o++] = in[i];
     }

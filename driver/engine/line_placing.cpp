@@ -1,4 +1,4 @@
-// Placing a work line: copy or decimation, order, and red/blue swap.
+// Placing a line: order, decimation and red/blue swap.
 #include "driver/engine/line_placing.h"
 
 #include <algorithm>
@@ -8,14 +8,6 @@
 namespace ordavel::engine {
 
 namespace {
-
-// Data bytes of a copied line (the row's padding is left alone).
-std::size_t CopiedBytes(const LineGeometry& g, int32_t bitCount) {
-    const int64_t pixels = g.outputPixels;
-    if (bitCount >= 24) return static_cast<std::size_t>(pixels * g.bytesPerSample * 3);
-    if (bitCount == 1) return static_cast<std::size_t>((pixels + 7) / 8);
-    return static_cast<std::size_t>(pixels * g.bytesPerSample);
-}
 
 bool BitAt(const uint8_t* line, int64_t pixel) {
     return ((line[pixel / 8] >> (7 - pixel % 8)) & 1) != 0;
@@ -40,9 +32,10 @@ void Decimate(const LineGeometry& g, int32_t bitCount, const uint8_t* work, uint
         error += in;
         if (bitCount == 1) {
             SetBit(dest, emitted, BitAt(work, i));
+        } else if (pixelBytes == 1) {
+            dest[emitted] = work[i];
         } else {
-            std::memcpy(dest + emitted * pixelBytes, work + i * pixelBytes,
-                        static_cast<std::size_t>(pixelBytes));
+            std::memcpy(dest + emitted * pixelBytes, work + i * pixelBytes, static_cast<std::size_t>(pixelBytes));
         }
         ++emitted;
     }
@@ -60,24 +53,19 @@ void SwapRedBlue(uint8_t* row, int32_t pixels, int32_t bitCount) {
 
 }  // namespace
 
-uint8_t* PlaceWorkLine(const LineGeometry& g, const LineProcessorState& s) {
+uint8_t* MakeRowForNextLine(const LineGeometry& g) {
     const std::size_t rowBytes = static_cast<std::size_t>(g.outputBytesPerLine);
     const std::size_t k = static_cast<std::size_t>(g.linesThisCall);
-    uint8_t* dest = g.outputBuffer;
-    if (g.topDown != 0) {
-        dest += k * rowBytes;
-    } else if (k > 0) {
-        // The call's earlier lines move down one row so its lines end up in bitmap order.
-        std::memmove(dest + rowBytes, dest, k * rowBytes);
-    }
+    if (g.topDown != 0) return g.outputBuffer + k * rowBytes;
+    if (k > 0) std::memmove(g.outputBuffer + rowBytes, g.outputBuffer, k * rowBytes);
+    return g.outputBuffer;
+}
 
-    if (g.outputPixels >= g.inputPixels || g.interpolate != 0) {
-        std::memcpy(dest, s.workLine.data(), std::min(CopiedBytes(g, s.bitCount), s.workLine.size()));
-    } else {
-        Decimate(g, s.bitCount, s.workLine.data(), dest);
-    }
-    if (g.topDown == 0 && s.bitCount >= 24) SwapRedBlue(dest, g.outputPixels, s.bitCount);
-    return dest;
+bool PlacesLineAsBuilt(const LineGeometry& g) { return g.outputPixels >= g.inputPixels || g.interpolate != 0; }
+
+void CompletePlacedRow(const LineGeometry& g, const LineProcessorState& s, uint8_t* row) {
+    if (!PlacesLineAsBuilt(g)) Decimate(g, s.bitCount, s.workLine.data(), row);
+    if (g.topDown == 0 && s.bitCount >= 24) SwapRedBlue(row, g.outputPixels, s.bitCount);
 }
 
 }  // namespace ordavel::engine

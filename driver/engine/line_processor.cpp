@@ -186,7 +186,8 @@ bool InterpolatesHorizontally(const LineGeometry& g) {
     return !plain;
 }
 
-void BuildWorkLine(const LineGeometry& g, LineProcessorState& s) {
+// Builds the line into `work`: its row when it is placed as built, else the work line.
+void BuildWorkLine(const LineGeometry& g, LineProcessorState& s, uint8_t* work) {
     if (g.channelMode != 0 && g.channelMode != 4) return;  // no other layout is processed
     SampleFormat format;
     format.bits = g.bits;
@@ -198,23 +199,24 @@ void BuildWorkLine(const LineGeometry& g, LineProcessorState& s) {
         const double p = s.positions[static_cast<std::size_t>(j)];
         const ChannelLines lines{PairAt(s, p), PairAt(s, p + s.evenOdd)};
         if (across) {
-            BuildChannelInterpolated(lines, format, j, g.inputPixels, g.outputPixels, s.xs,
-                                     s.workLine.data());
+            BuildChannelInterpolated(lines, format, j, g.inputPixels, g.outputPixels, s.xs, work);
         } else {
-            BuildChannelVertical(lines, format, j, g.inputPixels, s.workLine.data());
+            BuildChannelVertical(lines, format, j, g.inputPixels, work);
         }
     }
 }
 
 void ProduceLine(LineGeometry& g, LineProcessorState& s) {
-    BuildWorkLine(g, s);
+    uint8_t* row = MakeRowForNextLine(g);
+    BuildWorkLine(g, s, PlacesLineAsBuilt(g) ? row : s.workLine.data());
     AdvancePositions(s);
-    g.lastLine = PlaceWorkLine(g, s);
+    CompletePlacedRow(g, s, row);
+    g.lastLine = row;
     ++g.linesThisCall;
     ++g.linesProduced;
     g.bytesThisCall += g.outputBytesPerLine;
-    const int32_t row = g.topDown != 0 ? g.linesProduced - g.linesThisCall : g.outputLines - g.linesProduced;
-    g.nextLineOffset = g.headerSize + row * g.outputBytesPerLine;
+    const int32_t rowIndex = g.topDown != 0 ? g.linesProduced - g.linesThisCall : g.outputLines - g.linesProduced;
+    g.nextLineOffset = g.headerSize + rowIndex * g.outputBytesPerLine;
     if (g.linesProduced >= g.outputLines) FreeBuffers(s);
 }
 
