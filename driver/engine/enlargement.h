@@ -20,6 +20,7 @@ struct EnlargementCarry {
     std::vector<uint8_t> pendingLine;  // one delivered-format line to emit first
     bool pending = false;
     int32_t enlargedLines = 0;         // lines enlarged so far on this page
+    std::vector<uint8_t> scratch;      // the copy of a call's input lines, reused across calls
 };
 
 // Enlarges the `bytes` bytes of whole input lines at `buffer` in place (the buffer must hold the

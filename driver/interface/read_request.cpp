@@ -26,6 +26,10 @@ SourceRequest PlanSourceLines(int32_t size, int32_t outLine, int32_t imageHeight
     SourceRequest request;
     const int32_t fit = size > 0 && outLine > 0 ? size / outLine : 0;
     int32_t src = static_cast<int32_t>(int64_t{4} * fit / 9);
+    // Two source lines enlarge to exactly three delivered lines, so a destination of three or
+    // four lines can take two. Without this a client that asks for "what is left" near the end
+    // of a page gets one source line rounded down to none, and reads nothing for ever.
+    if (src < 2 && fit >= 3) src = 2;
     // Source lines still needed: two for every three delivered lines left, rounded up. A height
     // already reached (or a negative one) needs none, which makes this the last request.
     const int64_t remaining = std::max<int64_t>(0, int64_t{imageHeight} - linesDelivered);
@@ -38,6 +42,9 @@ SourceRequest PlanSourceLines(int32_t size, int32_t outLine, int32_t imageHeight
         request.last = true;
     } else {
         request.sourceLines = src - (src % 2);  // an even count keeps the 2-to-3 rhythm
+        // Fewer than three delivered lines of room while more than one source line is needed:
+        // no whole step of the 2-to-3 rhythm fits.
+        request.tooSmall = request.sourceLines == 0;
     }
     return request;
 }

@@ -17,6 +17,7 @@ int32_t DeliveredLineBytes(int32_t pixelType, int32_t imageWidth);
 struct SourceRequest {
     int32_t sourceLines = 0;  // source lines to request from the acquisition
     bool last = false;        // this request completes the image
+    bool tooSmall = false;    // the destination cannot take the next step of the image
 };
 
 // Plans one read of `size` bytes with delivered lines of `outLine` bytes (> 0), of an image of

@@ -48,6 +48,10 @@ int32_t Session::ReadWith(DriverContext& ctx, uint8_t* buffer, int32_t size, int
             return failRead(ctx);
         }
         plan = PlanSourceLines(size, outLine, activeRead.imageHeight, linesDelivered);
+        if (plan.tooSmall) {
+            device::Report(ctx, "扫描宽度超界");
+            return failRead(ctx);
+        }
         // Never let the acquisition store more than the caller's buffer holds.
         const int64_t request = int64_t{ctx.engine.info.lineBytes} * plan.sourceLines;
         dest.capacity = static_cast<int32_t>(std::clamp<int64_t>(request, 0, size));

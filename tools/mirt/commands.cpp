@@ -72,6 +72,20 @@ bool SetDefaultRequest(DriverBinding& driver) {
     return driver.ScanSetScanParams(&request, IgnoreStatus) == 0;
 }
 
+// Calibration measures the whole imaging width: the stored shading must cover every window a
+// later scan may ask for, so the request spans the bed, grey, at the optical resolution.
+bool SetCalibrationRequest(DriverBinding& driver) {
+    ScanRequest request{};
+    if (driver.ScanGetScanParams(&request) != 0) return false;
+    request = SheetRequest(request, ScanOptions{});
+    request.scanRectLeft = request.bedLeft;
+    request.scanRectTop = request.bedTop;
+    request.scanRectRight = request.bedRight;
+    request.scanRectBottom = request.bedBottom;
+    request.res = 0;
+    return driver.ScanSetScanParams(&request, IgnoreStatus) == 0;
+}
+
 int DriverFailure(DriverBinding& driver) {
     const std::string status = driver.statusText();
     return Fail(status.empty() ? "the driver reported a failure" : status, ExitCodeForStatus(status.c_str()));
@@ -110,7 +124,7 @@ int RunCalibrate(const CommonOptions& common, bool loadCalibrationSheet) {
     Prepared prepared;
     const Purpose purpose = loadCalibrationSheet ? Purpose::CalibrateWithSheet : Purpose::Calibrate;
     if (const int rc = Prepare(common, purpose, prepared); rc != kExitOk) return rc;
-    if (!SetDefaultRequest(prepared.driver)) return DriverFailure(prepared.driver);
+    if (!SetCalibrationRequest(prepared.driver)) return DriverFailure(prepared.driver);
     Tell("calibrating (about one minute on a real scanner)");
     if (prepared.driver.ScanCalibration() != 0) return DriverFailure(prepared.driver);
     Tell("calibration done");

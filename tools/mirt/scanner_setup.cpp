@@ -168,6 +168,13 @@ namespace mirt {
 ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say) {
     ScannerChoice choice;
     const std::string configured = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
+    const std::string demoConfig = (fs::path(tempDir) / "mirt-demo-scanner.ini").string();
+    if (!configured.empty() && configured == demoConfig) {
+        // Chosen earlier in this run (or by the run that started this one).
+        choice.demo = true;
+        choice.virtualConfig = configured;
+        return choice;
+    }
     if (!configured.empty()) {
         choice.virtualConfig = configured;
         choice.firstSheetAtEntrance = VirtualFirstSheetAtEntrance(configured);
@@ -180,6 +187,7 @@ ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataD
     }
     choice.demo = true;
     choice.virtualConfig = WriteVirtualDemoConfig(tempDir, dataDir);
+    (void)demoConfig;
     choice.firstSheetAtEntrance = false;
     ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", choice.virtualConfig);
     say("no scanner attached: using the reference virtual scanner with three sample pages "

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace ordavel::interface {
 namespace {
 
@@ -34,6 +36,7 @@ struct PlanCase {
     int32_t linesDelivered;
     int32_t sourceLines;
     bool last;
+    bool tooSmall = false;
 };
 
 class Plan : public ::testing::TestWithParam<PlanCase> {};
@@ -43,6 +46,7 @@ TEST_P(Plan, SourceLinesAndLastFlag) {
     const SourceRequest r = PlanSourceLines(c.size, c.outLine, c.imageHeight, c.linesDelivered);
     EXPECT_EQ(r.sourceLines, c.sourceLines);
     EXPECT_EQ(r.last, c.last);
+    EXPECT_EQ(r.tooSmall, c.tooSmall);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,12 +66,33 @@ INSTANTIATE_TEST_SUITE_P(
         PlanCase{"NegativeHeight", 65536, 2132, -50, 0, 1, true},
         // need 2: 2 x 2 / 3 = 1, need <= src.
         PlanCase{"TwoSourceLinesLeft", 65536, 2132, 3, 0, 2, true},
-        PlanCase{"BufferForOneLine", 2132, 2132, 2838, 0, 0, false},
-        PlanCase{"BufferTooSmallForALine", 100, 2132, 2838, 0, 0, false},
-        PlanCase{"ZeroSize", 0, 2132, 2838, 0, 0, false},
+        PlanCase{"BufferForOneLine", 2132, 2132, 2838, 0, 0, false, true},
+        PlanCase{"BufferTooSmallForALine", 100, 2132, 2838, 0, 0, false, true},
+        PlanCase{"ZeroSize", 0, 2132, 2838, 0, 0, false, true},
+        // Three or four delivered lines of room take two source lines (exactly three lines).
+        PlanCase{"RoomForThreeLines", 3 * 1652, 1652, 2838, 0, 2, false},
+        PlanCase{"RoomForFourLinesNearTheEnd", 4 * 1652, 1652, 2838, 2835, 2, true},
         PlanCase{"OddSrcLosesOne", 25 * 208, 208, 2838, 0, 10, false},
         PlanCase{"LargeBuffer", INT32_MAX, 4, INT32_MAX, 0, 238609292, false}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Plan, AskingForWhatIsLeftAlwaysMakesProgress) {
+    // A client that asks for at most 65,536 bytes of what is left of its buffer: every read
+    // must either take source lines or end the image, never stall on an empty request.
+    for (const int32_t outLine : {1652, 2132, 208, 268}) {
+        const int64_t imageBytes = int64_t{outLine} * 2838;
+        int32_t delivered = 0;
+        for (int reads = 0;; ++reads) {
+            ASSERT_LT(reads, 10000) << "stalled at line " << delivered << " of width " << outLine;
+            const auto left = static_cast<int32_t>(std::min<int64_t>(65536, imageBytes - int64_t{delivered} * outLine));
+            const auto r = PlanSourceLines(left, outLine, 2838, delivered);
+            ASSERT_FALSE(r.tooSmall) << "line " << delivered << " of width " << outLine;
+            if (r.last) break;
+            ASSERT_GT(r.sourceLines, 0);
+            delivered += r.sourceLines * 3 / 2;
+        }
+    }
+}
 
 TEST(Plan, WholeImageIsRequestedExactlyOnce) {
     // Grey 2130 x 2838 in 65,536-byte reads: 12 source lines a read (18 delivered) until fewer

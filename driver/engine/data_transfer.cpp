@@ -1,0 +1,89 @@
+// Moving image data from the controller through the transfer ring into the work buffer, with
+// white in place of lines the controller no longer delivers.
+#include <algorithm>
+#include <cstring>
+
+#include "driver/device/controller_registers.h"
+#include "driver/device/transport.h"
+#include "driver/engine/acquisition_steps.h"
+#include "driver/interface/driver_context.h"
+
+namespace ordavel::engine::acquisition {
+
+namespace {
+
+constexpr uint32_t kProbeMilliseconds = 1000;
+constexpr uint8_t kWhite = 0xFF;
+
+// The paper left sensor 1: the motor is done, and unless no sheet follows, the next one is
+// already on its way (a short feed suffices).
+void FollowPaperOut(DriverContext& ctx) {
+    AcquisitionState& a = ctx.engine.acquisition;
+    if (!a.paperOutSeen) return;
+    a.motorRunning = false;
+    if (!a.lastSheet) ctx.record.feedNeeded = 0;
+}
+
+// Fills the ring (from its start) with up to `chunk` bytes; false after a read failure.
+bool FillRing(DriverContext& ctx, int32_t chunk, int32_t remaining) {
+    AcquisitionState& a = ctx.engine.acquisition;
+    a.ringRead = 0;
+    a.ringWrite = 0;
+    while (a.ringWrite < chunk) {
+        const int32_t room = kRingFillLimit - a.ringWrite;
+        int32_t n = 0;
+        uint8_t* at = a.ring.data() + a.ringWrite;
+        if (a.dataExpected || a.motorRunning) {
+            n = std::min({a.bytesWanted, room, chunk});
+            if (n <= 0) break;
+            if (!device::ReadBlock(ctx, device::kDataPort, {at, static_cast<std::size_t>(n)})) return false;
+        } else {
+            // The controller has nothing more to give: the missing lines are white.
+            n = std::min({remaining, kRingBytes, chunk, room});
+            if (n <= 0) break;
+            std::memset(at, kWhite, static_cast<std::size_t>(n));
+            // As below: after the last sheet the next feed must remain the full one, which finds
+            // the feeder empty and ends the batch normally.
+            if (!a.lastSheet) ctx.record.feedNeeded = 0;
+        }
+        a.ringWrite += n;
+        FollowPaperOut(ctx);
+        a.totalRead += n;
+    }
+    return true;
+}
+
+// The transfer-rate probe ends once more than a second has passed since its first data.
+void CheckProbeTime(DriverContext& ctx) {
+    EngineState& e = ctx.engine;
+    if (e.acquisition.job != ScanJob::Probe) return;
+    const uint32_t elapsed = ctx.clock().tickCount() - static_cast<uint32_t>(e.parms.millisecs);
+    if (elapsed <= kProbeMilliseconds) return;
+    e.acquisition.done = true;
+    e.parms.millisecs = static_cast<int32_t>(elapsed);
+}
+
+}  // namespace
+
+bool TransferWantedBytes(DriverContext& ctx, int32_t remaining) {
+    AcquisitionState& a = ctx.engine.acquisition;
+    const int32_t capacity = static_cast<int32_t>(a.workBuffer.size());
+    const int32_t bytesPerLine = std::max(ctx.engine.parms.bytesperline, 1);
+    while (a.bytesWanted > 0) {
+        const int32_t cursor = a.readOffset + a.bytesInBuffer;
+        const int32_t chunk = std::min({capacity - a.bytesInBuffer, a.bytesWanted, capacity - cursor});
+        if (chunk <= 0) break;
+        const int32_t linesBefore = a.totalRead / bytesPerLine;
+        if (!FillRing(ctx, chunk, remaining)) return false;
+        const int32_t received = a.ringWrite - a.ringRead;
+        std::memcpy(a.workBuffer.data() + cursor, a.ring.data() + a.ringRead, static_cast<std::size_t>(received));
+        a.ringRead = a.ringWrite;
+        a.bytesInBuffer += received;
+        a.bytesWanted -= received;
+        if (a.totalRead / bytesPerLine != linesBefore) CheckProbeTime(ctx);
+        if (received == 0) break;
+    }
+    return true;
+}
+
+}  // namespace ordavel::engine::acquisition

@@ -1,0 +1,29 @@
+// The debug bitmap file.
+#include "driver/engine/debug_bitmap.h"
+
+namespace ordavel::engine {
+
+std::string DebugBitmapPath(const std::string& workFile) {
+    const std::size_t dot = workFile.rfind('.');
+    return (dot == std::string::npos ? workFile : workFile.substr(0, dot)) + ".bmp";
+}
+
+std::FILE* CreateDebugBitmap(const std::string& path, std::span<const uint8_t> headers) {
+    std::remove(path.c_str());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file != nullptr) AppendDebugBitmap(file, headers);
+    return file;
+}
+
+void AppendDebugBitmap(std::FILE* file, std::span<const uint8_t> rows) {
+    if (file == nullptr || rows.empty()) return;
+    (void)std::fwrite(rows.data(), 1, rows.size(), file);
+}
+
+void CloseDebugBitmap(std::FILE*& file) {
+    if (file == nullptr) return;
+    std::fclose(file);
+    file = nullptr;
+}
+
+}  // namespace ordavel::engine

@@ -1,0 +1,420 @@
+// The acquisition's read-step logic against a scripted controller: the availability poll and
+// its sensor watch, the transfer ring and white fill, the probe's end, delivery across reads,
+// cancellation and re-entry, and the work file's header.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "driver/device/controller_registers.h"
+#include "driver/engine/acquisition.h"
+#include "driver/engine/line_output.h"
+#include "driver/engine/work_file.h"
+#include "tests/driver/engine/acquisition_rig.h"
+
+namespace ordavel::engine::test {
+namespace {
+
+using acquisition::PollAvailability;
+using acquisition::TakeSample;
+using acquisition::TransferWantedBytes;
+
+constexpr uint8_t kCounter = 0x01;
+
+struct SensorCase {
+    const char* name;
+    uint8_t status;
+    bool paperOut, lastSheet;
+    int32_t feedNeeded;
+};
+
+class SheetWatch : public ::testing::TestWithParam<SensorCase> {};
+
+TEST_P(SheetWatch, SensorStatusMarksTheSheetLeavingSensorOne) {
+    const SensorCase& c = GetParam();
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 100);
+    rig.pipe().SetRegister(device::kSensorStatus, c.status);
+    rig.pipe().SetRegister(device::kCommand, 0);
+    rig.pipe().SetRegister(kCounter, 100);
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1000), 100);
+    EXPECT_EQ(rig.acq().paperOutSeen, c.paperOut);
+    EXPECT_EQ(rig.acq().lastSheet, c.lastSheet);
+    EXPECT_EQ(rig.ctx().record.feedNeeded, c.feedNeeded);
+    EXPECT_FALSE(rig.acq().motorRunning);  // register 7 read 0
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Poll, SheetWatch,
+    ::testing::Values(SensorCase{"stillCovered", 0x03, false, false, 0}, SensorCase{"atSensorOneOnly", 0x01, false, false, 0},
+                      SensorCase{"nextSheetWaits", 0x02, true, false, 0}, SensorCase{"lastSheet", 0x00, true, true, 1}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Poll, RunningMotorAsksForTheNextFeed) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 100);
+    rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+    rig.pipe().SetRegister(device::kCommand, 3);
+    rig.pipe().SetRegister(kCounter, 64);
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1000), 64);
+    EXPECT_EQ(rig.ctx().record.feedNeeded, 1);
+    EXPECT_TRUE(rig.acq().motorRunning);
+}
+
+TEST(Poll, DisagreeingCounterSamplesArePolledAgain) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 100);
+    rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+    rig.pipe().ScriptReads(kCounter, {5, 6, 5, 70, 70, 70});
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1000), 70);
+    EXPECT_EQ(rig.pipe().ReadsOf(kCounter), 2u);
+}
+
+TEST(Poll, SmallPageWaitsInTenthsOfASecondUntilItIsThere) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 8);  // 8.6 KiB: a small page
+    rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+    rig.pipe().SetRegister(device::kCommand, 3);
+    rig.pipe().ScriptReads(kCounter, {3, 3, 3, 3, 3, 3, 9, 9, 9});
+    const uint32_t before = rig.clock().tickCount();
+    EXPECT_EQ(PollAvailability(rig.ctx(), 8), 9);
+    EXPECT_GE(rig.clock().tickCount() - before, 200u);
+    EXPECT_LT(rig.clock().tickCount() - before, 300u);
+}
+
+TEST(Poll, BigPageWithTheMotorRunningGivesUpAfterTwentyRetries) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+    rig.pipe().SetRegister(device::kCommand, 3);
+    rig.pipe().SetRegister(kCounter, 0);
+    const uint32_t before = rig.clock().tickCount();
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1076), 0);
+    EXPECT_EQ(rig.pipe().ReadsOf(kCounter), 21u);
+    EXPECT_GE(rig.clock().tickCount() - before, 21u * 50u);
+}
+
+TEST(Poll, BigPageWithTheMotorStoppedTakesTheSampleAsItIs) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+    rig.pipe().SetRegister(device::kCommand, 0);
+    rig.pipe().SetRegister(kCounter, 7);
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1076), 7);
+    EXPECT_EQ(rig.pipe().ReadsOf(kCounter), 1u);
+}
+
+TEST(Poll, AfterPaperOutTheControllerIsStoppedAndANewSheetNeedsNoFeed) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    rig.acq().paperOutSeen = true;
+    rig.ctx().record.feedNeeded = 1;
+    rig.pipe().SetRegister(device::kSensorStatus, 0x01);  // the next sheet reached sensor 1
+    rig.pipe().SetRegister(kCounter, 40);
+    const uint32_t before = rig.clock().tickCount();
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1076), 40);
+    EXPECT_EQ(rig.WritesOf(device::kCommand), std::vector<uint8_t>{0});
+    EXPECT_EQ(rig.ctx().record.feedNeeded, 0);
+    EXPECT_GE(rig.clock().tickCount() - before, 50u);  // more than 32 units waiting
+}
+
+TEST(Poll, StoppedControllerWithNothingExpectedIsDrainedWithoutAsking) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    rig.acq().dataExpected = false;
+    rig.acq().motorRunning = false;
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1076), 228);
+    EXPECT_TRUE(rig.pipe().CallTrace().empty());
+}
+
+TEST(Poll, BigDataReleasesThePauseForCalibrationScansOnly) {
+    for (ScanJob job : {ScanJob::Other, ScanJob::Sheet, ScanJob::Probe}) {
+        AcquisitionRig rig;
+        rig.OpenByHand(job, 1102, 1000);
+        rig.pipe().SetRegister(device::kSensorStatus, 0x03);
+        rig.pipe().SetRegister(kCounter, 200);
+        EXPECT_EQ(PollAvailability(rig.ctx(), 1076), 200);
+        EXPECT_EQ(rig.WritesOf(0x4F).size(), job == ScanJob::Other ? 1u : 0u);
+    }
+}
+
+TEST(Poll, RegisterFailureEndsThePoll) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    rig.pipe().FailCalls(ordavel::test::PipeCall::Read, 1, 100);
+    EXPECT_EQ(PollAvailability(rig.ctx(), 1076), std::nullopt);
+}
+
+TEST(Sample, SmallSamplesCountKibibytesAndZeroKeepsThePreviousAmount) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    TakeSample(rig.ctx(), 5);
+    EXPECT_EQ(rig.acq().bytesWanted, 5 * 1024);
+    EXPECT_TRUE(rig.acq().dataExpected);
+    rig.acq().bytesWanted = 777;
+    TakeSample(rig.ctx(), 0);
+    EXPECT_EQ(rig.acq().bytesWanted, 777);
+    EXPECT_FALSE(rig.acq().dataExpected);
+    EXPECT_FALSE(rig.acq().motorRunning);
+}
+
+std::vector<uint8_t> Pattern(std::size_t bytes) {
+    std::vector<uint8_t> data(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    return data;
+}
+
+TEST(Transfer, DataPassesTheRingInPiecesNeverBeyondItsLimit) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
+    const auto data = Pattern(300000);
+    rig.pipe().QueueData(data);
+    rig.acq().bytesWanted = kRingBytes;
+    ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 1102 * 1000));
+    EXPECT_EQ(rig.acq().bytesInBuffer, kRingBytes);
+    EXPECT_EQ(rig.acq().totalRead, kRingBytes);
+    EXPECT_EQ(rig.acq().bytesWanted, 0);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + kRingBytes, rig.acq().workBuffer.begin()));
+    // Each chunk fills the ring to at most 261,888 bytes; reads go in pieces of at most 65,535.
+    std::size_t chunk = 0;
+    std::vector<std::size_t> chunks;
+    for (std::size_t size : rig.pipe().ReadRequests()) {
+        if (size == 1) continue;
+        EXPECT_LE(size, 65535u);
+        chunk += size;
+        if (size < 65535) {
+            chunks.push_back(chunk);
+            chunk = 0;
+        }
+    }
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{kRingFillLimit, kRingBytes - kRingFillLimit}));
+}
+
+TEST(Transfer, StopsWhenTheWorkBufferIsFull) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 100, 1000, 5000);
+    rig.pipe().QueueData(Pattern(10000));
+    rig.acq().bytesInBuffer = 4000;
+    rig.acq().bytesWanted = 3000;
+    ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 100000));
+    EXPECT_EQ(rig.acq().bytesInBuffer, 5000);
+    EXPECT_EQ(rig.acq().bytesWanted, 2000);  // kept for later
+}
+
+struct WhiteCase {
+    const char* name;
+    bool lastSheet;
+    int32_t feedNeededAfter;
+};
+
+class WhiteFill : public ::testing::TestWithParam<WhiteCase> {};
+
+// Lines the stopped controller no longer delivers are white. After the last sheet the feed must
+// stay the full one (which finds the feeder empty and succeeds); with a sheet following, the
+// short feed takes it.
+TEST_P(WhiteFill, MissingLinesAreWhiteAndTheFeedFollowsTheLastSheet) {
+    const WhiteCase& c = GetParam();
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 100, 50);
+    rig.acq().dataExpected = false;
+    rig.acq().motorRunning = false;
+    rig.acq().paperOutSeen = true;
+    rig.acq().lastSheet = c.lastSheet;
+    rig.ctx().record.feedNeeded = 1;
+    rig.acq().bytesWanted = 1500;
+    ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 5000));
+    EXPECT_EQ(rig.acq().bytesInBuffer, 1500);
+    EXPECT_TRUE(std::all_of(rig.acq().workBuffer.begin(), rig.acq().workBuffer.begin() + 1500,
+                            [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(rig.ctx().record.feedNeeded, c.feedNeededAfter);
+    EXPECT_TRUE(rig.pipe().CallTrace().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, WhiteFill,
+                         ::testing::Values(WhiteCase{"lastSheet", true, 1}, WhiteCase{"sheetFollows", false, 0}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Transfer, DataAfterPaperOutStopsTheMotorFlag) {
+    for (bool last : {false, true}) {
+        AcquisitionRig rig;
+        rig.OpenByHand(ScanJob::Sheet, 100, 50);
+        rig.pipe().QueueData(Pattern(1000));
+        rig.acq().paperOutSeen = true;
+        rig.acq().lastSheet = last;
+        rig.ctx().record.feedNeeded = 1;
+        rig.acq().bytesWanted = 1000;
+        ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 5000));
+        EXPECT_FALSE(rig.acq().motorRunning);
+        EXPECT_EQ(rig.ctx().record.feedNeeded, last ? 1 : 0);
+    }
+}
+
+TEST(Transfer, ProbeEndsOnceMoreThanASecondHasPassedSinceItsFirstData) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Probe, 100, 100000);
+    rig.pipe().QueueData(Pattern(10000));
+    const uint32_t start = rig.clock().tickCount();
+    rig.ctx().engine.parms.millisecs = static_cast<int32_t>(start);
+    rig.acq().bytesWanted = 1000;
+    ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 1000000));
+    EXPECT_FALSE(rig.acq().done);
+    rig.clock().sleep(1001);
+    rig.acq().bytesWanted = 1000;
+    ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 1000000));
+    EXPECT_TRUE(rig.acq().done);
+    EXPECT_GT(rig.ctx().engine.parms.millisecs, 1000);
+    EXPECT_LT(rig.ctx().engine.parms.millisecs, 1100);
+}
+
+TEST(Transfer, ReadFailureIsAnError) {
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 100, 50);
+    rig.pipe().FailCalls(ordavel::test::PipeCall::Read, 1, 100);
+    rig.acq().bytesWanted = 1000;
+    EXPECT_FALSE(TransferWantedBytes(rig.ctx(), 5000));
+}
+
+TEST(WorkFile, HeaderHoldsTenLines) {
+    ScanParms p;
+    p.pixelsperline = 1100;
+    p.channelmode = 4;
+    p.bitsperchannel = 8;
+    p.hres = 200;
+    p.yres = 300;
+    EXPECT_EQ(WorkFileHeader(p, 1893), "v2\n1100\n0.00\n0\n4\n3\n1893\n200\n300\n2\n");
+    const int32_t codes[][2] = {{1, 0}, {2, 1}, {4, 2}, {8, 3}, {16, 4}, {12, 0}};
+    for (const auto& c : codes) EXPECT_EQ(WorkFileDepthCode(c[0]), c[1]) << c[0];
+}
+
+TEST(ScanSome, StopWithNoScanOpenReportsDoneAndTouchesNothing) {
+    AcquisitionRig rig;
+    int32_t done = 0;
+    EXPECT_TRUE(ScanSome(rig.ctx(), done, true));
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(rig.pipe().CallTrace().empty());
+}
+
+// Sets up a sheet scan of 4-pixel grey lines by hand, with `lines` controller lines already in
+// the work buffer; line n holds the value n.
+void PrepareSheetDelivery(AcquisitionRig& rig, int32_t lines, int32_t outputLines) {
+    DriverContext& ctx = rig.ctx();
+    rig.OpenByHand(ScanJob::Sheet, 6, outputLines + 1);
+    ScanRequest& r = ctx.engine.request;
+    r.lineOrder = 0;
+    r.scanRectLeft = 0;
+    r.scanRectRight = 4;
+    r.scanRectTop = 0;
+    r.scanRectBottom = outputLines;
+    ctx.engine.parms.channelmode = 4;
+    LineGeometry& g = ctx.engine.geometry;
+    g.actualXResolution = g.requestedXResolution = 200;
+    g.actualYResolution = g.requestedYResolution = 200;
+    ASSERT_TRUE(StartLineOutput(ctx));
+    AcquisitionState& a = rig.acq();
+    a.imageBuffer.assign(4, 0);
+    for (int32_t n = 0; n < lines; ++n) {
+        std::fill_n(a.workBuffer.begin() + n * 6, 4, static_cast<uint8_t>(n + 1));
+    }
+    a.bytesInBuffer = lines * 6;
+    a.started = true;
+}
+
+TEST(Delivery, FullDestinationResumesWithTheNextLineWithoutReadingTheController) {
+    AcquisitionRig rig;
+    PrepareSheetDelivery(rig, 9, 20);
+    std::vector<uint8_t> dest(10, 0xEE);
+    rig.ctx().engine.destination = Destination{dest.data(), 10, 0};
+    acquisition::HandOnBufferedData(rig.ctx());
+    ASSERT_TRUE(rig.acq().delivering);
+    EXPECT_EQ(rig.ctx().engine.destination.delivered, 8);
+    EXPECT_EQ(std::vector<uint8_t>(dest.begin(), dest.begin() + 8), (std::vector<uint8_t>{1, 1, 1, 1, 2, 2, 2, 2}));
+
+    dest.assign(10, 0xEE);
+    rig.ctx().engine.destination = Destination{dest.data(), 10, 0};
+    int32_t done = 1;
+    EXPECT_TRUE(ScanSome(rig.ctx(), done, false));
+    EXPECT_EQ(done, 0);
+    EXPECT_TRUE(rig.acq().delivering);
+    EXPECT_EQ(std::vector<uint8_t>(dest.begin(), dest.begin() + 8), (std::vector<uint8_t>{3, 3, 3, 3, 4, 4, 4, 4}));
+    EXPECT_TRUE(rig.pipe().CallTrace().empty());
+}
+
+DriverContext* g_reportContext = nullptr;
+std::vector<std::string> g_reports;
+
+int32_t RecordReports(int32_t kind) {
+    if (kind == 0) g_reports.emplace_back(g_reportContext->record.messageText);
+    return 0;
+}
+
+TEST(Delivery, DestinationSmallerThanALineIsRefused) {
+    AcquisitionRig rig;
+    PrepareSheetDelivery(rig, 2, 20);
+    rig.acq().started = false;
+    g_reportContext = &rig.ctx();
+    g_reports.clear();
+    rig.ctx().record.statusCallback = RecordReports;
+    std::vector<uint8_t> dest(3);
+    rig.ctx().engine.destination = Destination{dest.data(), 3, 0};
+    int32_t done = 0;
+    EXPECT_FALSE(ScanSome(rig.ctx(), done, false));
+    ASSERT_FALSE(g_reports.empty());
+    EXPECT_EQ(g_reports.front(), "扫描宽度超界");
+    EXPECT_EQ(rig.WritesOf(device::kCommand), std::vector<uint8_t>{0});  // never started
+    EXPECT_TRUE(rig.acq().idle);
+    EXPECT_EQ(done, 1);
+}
+
+DriverContext* g_callbackContext = nullptr;
+int g_callbackCalls = 0;
+
+int32_t CancelAtProgress(int32_t kind) {
+    if (kind == 1) ++g_callbackCalls;
+    return kind == 1 ? 1 : 0;
+}
+
+int32_t StopFromInsideTheCallback(int32_t kind) {
+    if (kind != 1) return 0;
+    ++g_callbackCalls;
+    int32_t done = 0;
+    ScanSome(*g_callbackContext, done, true);
+    return 0;
+}
+
+// An open calibration-style scan whose controller stops by count (no start-up wait).
+void PrepareRunningScan(AcquisitionRig& rig) {
+    rig.OpenByHand(ScanJob::Other, 100, 50);
+    rig.acq().stopCount = 60;
+    g_callbackContext = &rig.ctx();
+    g_callbackCalls = 0;
+}
+
+TEST(Cancellation, NonZeroProgressAnswerEndsTheScanAndStopsTheController) {
+    AcquisitionRig rig;
+    PrepareRunningScan(rig);
+    rig.ctx().record.statusCallback = CancelAtProgress;
+    int32_t done = 0;
+    EXPECT_FALSE(ScanSome(rig.ctx(), done, false));
+    EXPECT_EQ(g_callbackCalls, 1);
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(rig.acq().idle);
+    EXPECT_EQ(rig.WritesOf(device::kCommand), (std::vector<uint8_t>{0, 3, 0}));
+    EXPECT_EQ(rig.acq().totalRead, 0);
+}
+
+TEST(Cancellation, ReEntryFromTheCallbackFailsTheInterruptedStepUntouched) {
+    AcquisitionRig rig;
+    PrepareRunningScan(rig);
+    rig.ctx().record.statusCallback = StopFromInsideTheCallback;
+    int32_t done = 0;
+    EXPECT_FALSE(ScanSome(rig.ctx(), done, false));
+    EXPECT_EQ(g_callbackCalls, 1);
+    EXPECT_TRUE(rig.acq().idle);        // the inner stop closed the scan
+    EXPECT_FALSE(rig.acq().insideStep);
+    EXPECT_EQ(rig.pipe().ReadsOf(kCounter), 0u);  // the outer step read nothing afterwards
+    // The engine works normally afterwards: a stop with nothing open is done at once.
+    EXPECT_TRUE(ScanSome(rig.ctx(), done, true));
+    EXPECT_EQ(done, 1);
+}
+
+}  // namespace
+}  // namespace ordavel::engine::test
