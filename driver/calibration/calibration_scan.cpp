@@ -15,6 +15,11 @@ void SelectCalibrationFile(DriverContext& ctx, std::string_view name) {
 bool ScanCalibrationFile(DriverContext& ctx) {
     // At least one line: a scan of none would never advance the analysis.
     ctx.engine.parms.lines = std::max(ctx.calibration.linesPerReadRequest, 1);
+    // The data end is remembered until the next feed, so after a sheet scan (or an earlier
+    // calibration scan that drained the port) every read would return white fill without asking
+    // the controller. A calibration scan holds the strip still and reads what the controller
+    // delivers now, so an earlier scan's data end does not concern it.
+    ctx.record.dataEnded = 0;
     if (!engine::ScanToEnd(ctx, ctx.calibration.fileName)) return false;
     TakeScanGeometry(ctx);
     return true;

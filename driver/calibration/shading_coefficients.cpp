@@ -24,7 +24,7 @@ void ComputeCoefficients(DriverContext& ctx, int32_t pixels) {
         std::fill_n(state.coefficients[c].begin(), pixels, 0);
         for (int32_t x = 0; x < pixels; ++x) {
             auto at = static_cast<std::size_t>(x);
-            state.coefficients[c][at] = ShadingCoefficient(targets[c], state.sums[c][at]);
+            state.coefficients[c][at] = ShadingCoefficient(targets[c], state.sums[c][at], ShadingBlackLevel(state, c, x));
         }
     }
 }
@@ -57,9 +57,15 @@ bool WriteCoefficientFile(const CalibrationState& state, std::FILE* file, int32_
 
 }  // namespace
 
-int32_t ShadingCoefficient(int32_t target, int32_t average) {
-    if (average <= 0) return 0;
-    return TruncToInt(static_cast<double>(target) * 16384.0 / average);
+int32_t ShadingBlackLevel(const CalibrationState& state, int colour, int32_t x) {
+    return state.blackShadingValid ? state.blackProfile[colour][static_cast<std::size_t>(x)]
+                                   : state.channelMinimum[colour];
+}
+
+int32_t ShadingCoefficient(int32_t target, int32_t average, int32_t black) {
+    double span = static_cast<double>(average) - black;
+    if (span <= 0) return 0;
+    return TruncToInt(static_cast<double>(target) * 16384.0 / span);
 }
 
 void RunCoefficientStep(DriverContext& ctx, int32_t pixels) {

@@ -6,6 +6,7 @@
 
 #include "driver/calibration/calibration.h"
 #include "driver/calibration/calibration_trace.h"
+#include "driver/calibration/shading_coefficients.h"
 #include "driver/device/transport.h"
 #include "driver/interface/driver_context.h"
 #include "platform/profile.h"
@@ -53,8 +54,7 @@ ShadingTableBytes BuildShadingTables(const CalibrationState& state, int colour) 
     auto count = static_cast<std::size_t>(std::clamp(state.pixelsPerLine, 0, kCalibrationPixels));
     ShadingTableBytes tables{std::vector<uint8_t>(2 * count), std::vector<uint8_t>(2 * count)};
     for (std::size_t x = 0; x < count; ++x) {
-        int32_t offset = state.blackShadingValid ? state.blackProfile[colour][x] : state.channelMinimum[colour];
-        PutWord(tables.offsets, x, offset);
+        PutWord(tables.offsets, x, ShadingBlackLevel(state, colour, static_cast<int32_t>(x)));
         PutWord(tables.gains, x, state.coefficients[colour][x]);
     }
     return tables;

@@ -24,21 +24,44 @@ int32_t WordAt(const std::vector<uint8_t>& bytes, std::size_t offset) {
 }
 
 struct CoefficientCase {
-    int32_t target, average, coefficient;
+    int32_t target, average, black, coefficient;
 };
 
 class ShadingCoefficientTest : public ::testing::TestWithParam<CoefficientCase> {};
 
-TEST_P(ShadingCoefficientTest, IsTargetOverAverageInFourteenFractionBits) {
-    EXPECT_EQ(ShadingCoefficient(GetParam().target, GetParam().average), GetParam().coefficient);
+TEST_P(ShadingCoefficientTest, ScalesTheWhiteAboveTheBlackToTheTargetInFourteenFractionBits) {
+    const auto& p = GetParam();
+    EXPECT_EQ(ShadingCoefficient(p.target, p.average, p.black), p.coefficient);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ShadingCoefficientTest,
-                         ::testing::Values(CoefficientCase{0xD000, 0xD000, 16384},
-                                           CoefficientCase{0xD000, 0x3400, 65536},  // a quarter of the target
-                                           CoefficientCase{0xD000, 0x6800, 32768},
-                                           CoefficientCase{0xD000, 60000, 14540},   // 14540.6 truncated
-                                           CoefficientCase{0xD000, 0, 0}, CoefficientCase{0xD000, -5, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShadingCoefficientTest,
+    ::testing::Values(CoefficientCase{0xD000, 0xD000, 0, 16384}, CoefficientCase{0xD000, 0x3400, 0, 65536},  // a quarter
+                      CoefficientCase{0xD000, 0x6800, 0, 32768},
+                      CoefficientCase{0xD000, 60000, 0, 14540},        // 14540.6 truncated
+                      CoefficientCase{0xD000, 0xD000 + 2000, 2000, 16384},  // the black is not scaled
+                      CoefficientCase{0xD000, 0x3400 + 900, 900, 65536},
+                      CoefficientCase{0xD000, 0, 0, 0}, CoefficientCase{0xD000, -5, 0, 0},
+                      CoefficientCase{0xD000, 1500, 1500, 0}, CoefficientCase{0xD000, 1400, 1500, 0}));
+
+TEST_F(CalibrationTest, CoefficientsUseTheBlackLevelTheControllerSubtracts) {
+    auto& s = ctx_.calibration;
+    for (int c = 0; c < kColours; ++c) {
+        s.sums[c][0] = 0xD000 + 1000;
+        s.sums[c][1] = 0xD000 + 3000;
+        s.blackProfile[c][0] = 1000;
+        s.blackProfile[c][1] = 3000;
+        s.channelMinimum[c] = 3000;
+    }
+    s.blackShadingValid = true;
+    RunCoefficientStep(ctx_, 2);
+    EXPECT_EQ(s.coefficients[kBlue][0], 16384);
+    EXPECT_EQ(s.coefficients[kBlue][1], 16384);
+    s.blackShadingValid = false;  // the offset table then holds the coarse minimum
+    RunCoefficientStep(ctx_, 2);
+    EXPECT_EQ(s.coefficients[kRed][0], ShadingCoefficient(0xD000, 0xD000 + 1000, 3000));
+    EXPECT_EQ(s.coefficients[kRed][1], 16384);
+}
 
 class CoefficientFileTest : public CalibrationTest {
 protected:

@@ -194,6 +194,9 @@ TEST_F(OnDevice, SheetJobWithoutStoredCalibrationFails) {
 
 TEST_F(OnDevice, FailedCalibrationIsNotRemembered) {
     scratch.writeSettings("[GAIN_OFFSET]\nstartpixel=99\n");
+    // A controller whose command register never reads back what was written: calibration fails
+    // at its first image write, before it scans anything.
+    pipe.ScriptReads(0x07, {0x01});
     RegisterImage image;
     EXPECT_FALSE(SetUpScanJob(ctx(), image, scratch.tempDir() + "/finalscn.pxl", true));
     EXPECT_TRUE(scratch.reported("开始校正"));
