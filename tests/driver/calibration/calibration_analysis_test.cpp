@@ -56,14 +56,6 @@ TEST_F(AnalysisTest, LineInterleavedModeCountsALineAfterEachBlueRecordAndDropsAP
     EXPECT_EQ(Sum(kBlue, 2), 31);
 }
 
-TEST_F(AnalysisTest, ASingleLineIsItsOwnAverage) {
-    auto path = WriteWorkFile(2, kOneSample, {{7, 9}});
-    int32_t counter = 0;
-    ASSERT_EQ(Analyse(path, "Coarse", counter), 1);
-    EXPECT_EQ(counter, 1);
-    EXPECT_EQ(Sum(kBlue, 1), 9);
-}
-
 TEST_F(AnalysisTest, OddByteLinesKeepTheirRecordLength) {
     // Eight-bit samples: 3 bytes round down to 2, plus the 2 unused bytes, so records are 4 long.
     ctx_.calibration.bitsPerSample = 8;

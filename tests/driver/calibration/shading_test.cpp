@@ -140,13 +140,6 @@ TEST_F(CalibrationTest, ShadingTablesLimitWordsAndChooseTheBlackSource) {
     for (std::size_t x = 0; x < 3; ++x) EXPECT_EQ(WordAt(coarse.offsets, 2 * x), 900);
 }
 
-TEST_F(CalibrationTest, ShadingTablesStopAtTheArraysEnd) {
-    ctx_.calibration.pixelsPerLine = kCalibrationPixels + 500;
-    EXPECT_EQ(BuildShadingTables(ctx_.calibration, kBlue).gains.size(), 2u * kCalibrationPixels);
-    ctx_.calibration.pixelsPerLine = -1;
-    EXPECT_TRUE(BuildShadingTables(ctx_.calibration, kBlue).gains.empty());
-}
-
 struct BitsCase {
     int32_t debug;
     const char* name;
@@ -200,19 +193,6 @@ INSTANTIATE_TEST_SUITE_P(Modes, BlackLineTest,
                          ::testing::Values(BlackLineCase{kOneSample, 1, {0xFFFF}},
                                            BlackLineCase{kPixelInterleaved, 1, {100, 200, 0xFFFF}},
                                            BlackLineCase{kLineInterleaved, 3, {100, 200, 0xFFFF}}));
-
-TEST_F(CalibrationTest, BlackLineFileReplacesAStaleStrip) {
-    std::ofstream(ctx_.TempFilePath("BlackFINE.PXL"), std::ios::binary) << std::string(5000, '\x7f');
-    ctx_.calibration.pixelsPerLine = 1680;
-    ctx_.calibration.colourMode = kOneSample;
-    ctx_.calibration.channelMinimum = {1, 2, 0x0456};
-    WriteChannelMinimumBlackFile(ctx_);
-    auto bytes = ReadAll(ctx_.TempFilePath("BlackFINE.PXL"));
-    auto header = ParseWorkFileHeader(bytes);
-    ASSERT_TRUE(header);
-    ASSERT_EQ(bytes.size(), header->dataStart + 1680 * 2 + 2);
-    EXPECT_EQ(WordAt(bytes, header->dataStart + 2 * 1679), 0x0456);
-}
 
 }  // namespace
 }  // namespace ordavel::calibration::test

@@ -36,12 +36,6 @@ TEST(WorkFileHeader, ToleratesCarriageReturnsAndSigns) {
     EXPECT_EQ(parsed->pixelsPerLine, 16);
 }
 
-TEST(WorkFileHeader, NegativeAndZeroCountsParse) {
-    // The analysis, not the parser, decides what an empty or negative line means.
-    EXPECT_EQ(Parse("v2\n0\n0\n0\n0\n0\n0\n0\n0\n0\n")->pixelsPerLine, 0);
-    EXPECT_EQ(Parse("v2\n-3\n0\n0\n0\n0\n0\n0\n0\n0\n")->pixelsPerLine, -3);
-}
-
 class MalformedHeaderTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(MalformedHeaderTest, IsRefused) { EXPECT_FALSE(Parse(GetParam())); }
