@@ -65,12 +65,55 @@ std::string RenderMemoryWrite(const std::vector<uint8_t>& bytes, std::size_t pie
     return line + ByteRows(bytes, 16) + (bytes.size() > 16 ? " ..." : "");
 }
 
+// A run of memory-port pieces from `i` on, as one line; `i` ends past the run.
+std::string RenderMemoryRun(const std::vector<Frame>& frames, std::size_t& i) {
+    std::vector<uint8_t> bytes;
+    std::size_t pieces = 0;
+    for (; i < frames.size() && IsMemoryWrite(frames[i]); ++i, ++pieces) {
+        bytes.insert(bytes.end(), frames[i].data.begin(), frames[i].data.end());
+    }
+    return RenderMemoryWrite(bytes, pieces);
+}
+
 std::string RenderFrame(const Frame& f) {
     const bool increment = (f.operation & 2) != 0;
     std::string line = std::string(f.isRead() ? "R" : "W") + (increment ? "+ " : " ") + Hex(f.address);
     if (f.data.size() == 1 && f.count == 1) return line + (f.isRead() ? " -> " : " = ") + Hex(f.data[0]);
     line += " (" + std::to_string(f.count) + ")" + (f.isRead() ? " ->" : ":");
     return line + ByteRows(f.data, f.data.size());
+}
+
+constexpr uint8_t kDataPort = 0x00;
+constexpr std::size_t kInlineBytes = 8;
+
+// As RenderFrame, with a short block's bytes on the frame's own line: "R 01 (3) -> E4 E4 E4".
+std::string RenderCompactFrame(const Frame& f) {
+    std::string text = RenderFrame(f);
+    if (f.data.size() <= kInlineBytes) {
+        for (std::size_t at; (at = text.find("\n    ")) != std::string::npos;) text.replace(at, 5, " ");
+    }
+    return text;
+}
+
+bool IsDataRead(const Frame& f) { return f.isRead() && f.address == kDataPort; }
+
+bool SameFrame(const Frame& a, const Frame& b) {
+    return a.operation == b.operation && a.address == b.address && a.count == b.count && a.data == b.data;
+}
+
+// A run of data-port reads from `i` on, as one line; `i` ends past the run.
+std::string RenderDataReads(const std::vector<Frame>& frames, std::size_t& i) {
+    std::size_t reads = 0, bytes = 0;
+    for (; i < frames.size() && IsDataRead(frames[i]); ++i, ++reads) bytes += frames[i].data.size();
+    return "R 00 data: " + std::to_string(reads) + (reads == 1 ? " read, " : " reads, ") + std::to_string(bytes) + " bytes";
+}
+
+// A frame and its identical successors from `i` on, as the frame once with a repeat count.
+std::string RenderRepeatedFrame(const std::vector<Frame>& frames, std::size_t& i) {
+    const Frame& first = frames[i];
+    std::size_t repeats = 0;
+    for (; i < frames.size() && SameFrame(frames[i], first); ++i) ++repeats;
+    return RenderCompactFrame(first) + (repeats > 1 ? " x " + std::to_string(repeats) : "");
 }
 
 }  // namespace
@@ -119,16 +162,21 @@ std::vector<Frame> DecodeFrames(const TransferLog& log, std::size_t fromTransfer
 std::string RenderFrames(const std::vector<Frame>& frames) {
     std::string out;
     for (std::size_t i = 0; i < frames.size();) {
-        if (!IsMemoryWrite(frames[i])) {
-            out += RenderFrame(frames[i++]) + "\n";
-            continue;
+        out += (IsMemoryWrite(frames[i]) ? RenderMemoryRun(frames, i) : RenderFrame(frames[i++])) + "\n";
+    }
+    return out;
+}
+
+std::string RenderJobFrames(const std::vector<Frame>& frames) {
+    std::string out;
+    for (std::size_t i = 0; i < frames.size();) {
+        if (IsDataRead(frames[i])) {
+            out += RenderDataReads(frames, i) + "\n";
+        } else if (IsMemoryWrite(frames[i])) {
+            out += RenderMemoryRun(frames, i) + "\n";
+        } else {
+            out += RenderRepeatedFrame(frames, i) + "\n";
         }
-        std::vector<uint8_t> bytes;
-        std::size_t pieces = 0;
-        for (; i < frames.size() && IsMemoryWrite(frames[i]); ++i, ++pieces) {
-            bytes.insert(bytes.end(), frames[i].data.begin(), frames[i].data.end());
-        }
-        out += RenderMemoryWrite(bytes, pieces) + "\n";
     }
     return out;
 }

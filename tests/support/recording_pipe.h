@@ -50,4 +50,10 @@ std::vector<Frame> DecodeFrames(const TransferLog& log, std::size_t fromTransfer
 // their total length, piece count, a checksum and the first 16 bytes instead of every byte.
 std::string RenderFrames(const std::vector<Frame>& frames);
 
+// As RenderFrames, for whole jobs: each run of consecutive reads of the image data port (address
+// 0) becomes one line with the number of reads and the bytes they returned, "R 00 data: 12 reads,
+// 98304 bytes", and a run of identical frames (a status poll repeated while waiting) becomes the
+// frame once followed by " x N". Blocks of up to 8 bytes stay on their frame's line.
+std::string RenderJobFrames(const std::vector<Frame>& frames);
+
 }  // namespace ordavel::test
