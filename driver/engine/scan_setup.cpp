@@ -62,9 +62,11 @@ bool CalibrateForSheet(DriverContext& ctx, const RegisterImage& image, bool cali
             device::FeedPaper(ctx, true);
             return false;
         }
-        // The sensor start pixel the stored shading lines begin at.
+        // Where the stored shading lines begin: the first pixel of the window the fine
+        // calibration scanned (the geometry calibration left behind, before it is restored).
+        // Later windows are placed on the stored lines relative to it.
         platform::WriteProfileString(ctx.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel",
-                                     std::to_string(ctx.description.startPixel));
+                                     std::to_string(ctx.engine.parms.startpixel));
         device::FeedPaper(ctx, true);
         setup.calibrated = true;
         return true;

@@ -48,12 +48,29 @@ bool SwitchShadingOn(DriverContext& ctx) {
     return device::WriteRegister(ctx, 0x42, memoryConfig);
 }
 
-bool ReadStoredLine(DriverContext& ctx, std::FILE* file, ShadingTable& line) {
-    if (std::fread(line.data(), 1, line.size(), file) != line.size()) {
+// Reads the first `storedBytes` bytes of a table line; the words beyond them (a calibration over
+// a narrower window stores shorter lines) repeat the last stored word, the nearest pixel's value.
+bool ReadStoredLine(DriverContext& ctx, std::FILE* file, std::size_t storedBytes, ShadingTable& line) {
+    storedBytes = std::min(storedBytes, line.size()) & ~std::size_t{1};
+    if (std::fread(line.data(), 1, storedBytes, file) != storedBytes) {
         device::Report(ctx, "读扫描文件错误");
         return false;
     }
+    for (std::size_t i = storedBytes; storedBytes >= 2 && i + 1 < line.size(); i += 2) {
+        line[i] = line[storedBytes - 2];
+        line[i + 1] = line[storedBytes - 1];
+    }
     return true;
+}
+
+// The pixel count "cr.dat" was written with (its bytes 3 to 6, little-endian), when plausible;
+// otherwise a full table line, as the file is customarily laid out.
+std::size_t StoredCoefficientBytes(std::FILE* file) {
+    uint8_t head[kCoefficientsOffset] = {};
+    if (std::fread(head, 1, sizeof head, file) != sizeof head || head[0] != 'v') return kStoredShadingLineBytes;
+    const uint32_t pixels = head[3] | (head[4] << 8) | (head[5] << 16) | (uint32_t{head[6]} << 24);
+    if (pixels == 0 || pixels > 16384) return kStoredShadingLineBytes;
+    return 2 * std::size_t{pixels};
 }
 
 // Where the black line starts in the black calibration file: right after its text header. The
@@ -62,11 +79,20 @@ bool ReadStoredLine(DriverContext& ctx, std::FILE* file, ShadingTable& line) {
 // the customary 33.
 constexpr long kCustomaryBlackLineOffset = 33;
 
-long BlackLineStart(std::FILE* file) {
+struct BlackLine {
+    long start = kCustomaryBlackLineOffset;
+    std::size_t bytes = kStoredShadingLineBytes;  // one 16-bit sample a pixel
+};
+
+BlackLine LocateBlackLine(std::FILE* file) {
     std::array<uint8_t, calibration::kHeaderReadLimit> bytes{};
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
     const auto header = calibration::ParseWorkFileHeader(std::span<const uint8_t>(bytes.data(), got));
-    return header ? static_cast<long>(header->dataStart) : kCustomaryBlackLineOffset;
+    BlackLine line;
+    if (!header) return line;
+    line.start = static_cast<long>(header->dataStart);
+    if (header->pixelsPerLine > 0) line.bytes = 2 * static_cast<std::size_t>(header->pixelsPerLine);
+    return line;
 }
 
 bool SendTable(DriverContext& ctx, uint8_t select, const ShadingTable& table) {
@@ -112,18 +138,27 @@ bool DownloadStoredShading(DriverContext& ctx) {
     }
     if (!SwitchShadingOn(ctx)) return false;
 
+    // Each stored line is read from where its file puts it, for as many pixels as calibration
+    // stored: reading a fixed 3,360 bytes from a calibration over a narrower window runs into the
+    // next colour's coefficients and past the end of the file, and every later scan failed.
     ShadingTable blackLine{};
-    if (std::fseek(black.get(), BlackLineStart(black.get()), SEEK_SET) != 0 ||
-        std::fseek(coefficients.get(), kCoefficientsOffset, SEEK_SET) != 0) {
+    const BlackLine blackAt = LocateBlackLine(black.get());
+    const std::size_t coefficientBytes = StoredCoefficientBytes(coefficients.get());
+    if (std::fseek(black.get(), blackAt.start, SEEK_SET) != 0) {
         device::Report(ctx, "读扫描文件错误");
         return false;
     }
-    if (!ReadStoredLine(ctx, black.get(), blackLine)) return false;
+    if (!ReadStoredLine(ctx, black.get(), blackAt.bytes, blackLine)) return false;
     const int64_t offset = WindowOffsetBytes(ctx);
     const ShadingTable blackTable = ShadingTableFrom(blackLine, offset, kNeutralBlack);
     for (int channel = 0; channel < 3; ++channel) {
         ShadingTable gains{};
-        if (!ReadStoredLine(ctx, coefficients.get(), gains)) return false;
+        const long at = kCoefficientsOffset + static_cast<long>(coefficientBytes) * channel;
+        if (std::fseek(coefficients.get(), at, SEEK_SET) != 0) {
+            device::Report(ctx, "读扫描文件错误");
+            return false;
+        }
+        if (!ReadStoredLine(ctx, coefficients.get(), coefficientBytes, gains)) return false;
         if (!SendTable(ctx, static_cast<uint8_t>(4 * channel), blackTable)) return false;
         if (!SendTable(ctx, static_cast<uint8_t>(4 * channel + 1), ShadingTableFrom(gains, offset, kNeutralGain))) {
             return false;

@@ -96,15 +96,23 @@ public:
         return r;
     }
 
+    // The client's narrow window (bed units 284 to 1384, 1100 pixels at 200 dpi).
+    static ScanRequest NarrowWindow() {
+        ScanRequest r = FullBed();
+        r.scanRectLeft = 284;
+        r.scanRectRight = 1384;
+        return r;
+    }
+
     // 0 on success, as the export returns it.
-    int32_t Calibrate() {
-        if (session_->SetParams(*ctx_, FullBed(), &RecordStatus) != 0) return 1;
+    int32_t Calibrate(const ScanRequest& request = FullBed()) {
+        if (session_->SetParams(*ctx_, request, &RecordStatus) != 0) return 1;
         return session_->Calibration(*ctx_);
     }
 
-    // A full-bed grey scan; empty when it fails.
-    std::vector<uint8_t> Scan() {
-        if (session_->SetParams(*ctx_, FullBed(), &RecordStatus) != 0 || session_->Start(*ctx_) != 0) return {};
+    // A grey scan (the full bed unless told otherwise); empty when it fails.
+    std::vector<uint8_t> Scan(const ScanRequest& request = FullBed()) {
+        if (session_->SetParams(*ctx_, request, &RecordStatus) != 0 || session_->Start(*ctx_) != 0) return {};
         std::vector<uint8_t> image;
         std::vector<uint8_t> buffer(65536);
         for (int calls = 0; calls < 10000; ++calls) {
@@ -278,6 +286,31 @@ TEST_F(VirtualCalibration, RemovesTheColumnStreaksOfScansInLaterProcesses) {
     EXPECT_NEAR(paper, kTargetLevel, 0.05 * kTargetLevel);
     EXPECT_LT(paper, kTargetLevel);
     EXPECT_NEAR(corrected.mean() / paper, 0.97 / virtual_scanner::kPaperWhite, 0.01);
+}
+
+TEST_F(VirtualCalibration, ACalibrationOverANarrowWindowServesScansOfThatWindow) {
+    {
+        auto calibration = Start(ScannerConfig({}, kWhiteAlone));
+        ASSERT_EQ(calibration->Calibrate(DriverProcess::NarrowWindow()), 0) << calibration->ctx().record.messageText;
+    }
+    // The stored lines hold the window's 1100 pixels and begin at its first sensor pixel.
+    EXPECT_EQ(std::filesystem::file_size(temp_.file("cr.dat")), 7u + 6 * 1100);
+    EXPECT_EQ(Setting("startpixel"), 150 + 284);
+    auto scan = Start(ScannerConfig({}, kChartAlone));
+    auto image = scan->Scan(DriverProcess::NarrowWindow());
+    ASSERT_EQ(image.size(), std::size_t{1100} * kHeight) << scan->ctx().record.messageText;
+    // The white patch, placed in the window's columns, is free of column streaks.
+    const double left = 840 - kChartWidth / 2 * 200 - 284;
+    std::vector<double> means;
+    for (int x = static_cast<int>(left + kWhitePatch.x0 * 200); x < static_cast<int>(left + kWhitePatch.x1 * 200); ++x) {
+        double sum = 0;
+        for (int y = 560; y < 700; ++y) sum += image[static_cast<std::size_t>(y) * 1100 + static_cast<std::size_t>(x)];
+        means.push_back(sum / 140);
+    }
+    const double mean = std::accumulate(means.begin(), means.end(), 0.0) / static_cast<double>(means.size());
+    double sq = 0;
+    for (double m : means) sq += (m - mean) * (m - mean);
+    EXPECT_LT(std::sqrt(sq / static_cast<double>(means.size())), 1.0);
 }
 
 TEST_F(VirtualCalibration, ABlackSheetIsTooDarkAndKeepsTheEarlierResults) {
