@@ -155,13 +155,13 @@ int RunInfo(const CommonOptions& common) {
     if (d.ScanGetScanHardware(&hw) != 0) return DriverFailure(d);
     hw.deviceName[sizeof hw.deviceName - 1] = '\0';
     static const char* const kChips[] = {"LM9831", "LM9832", "LM9833"};
-    std::printf("device:              %s (%s)\n", hw.deviceName,
+    std::printf("%-25s %s (%s)\n", "device:", hw.deviceName,
                 prepared.choice.kind == ScannerKind::Virtual ? "virtual" : "attached");
-    std::printf("chip:                %s\n", hw.chip >= 0 && hw.chip < 3 ? kChips[hw.chip] : "unknown");
-    std::printf("optical resolution:  %d dpi\n", hw.opticalResolution);
-    std::printf("imaging pixels:      %d\n", hw.pixelWidth);
-    std::printf("scan length:         %d lines\n", hw.pixelLength);
-    std::printf("resolutions:        ");
+    std::printf("%-25s %s\n", "chip:", hw.chip >= 0 && hw.chip < 3 ? kChips[hw.chip] : "unknown");
+    std::printf("%-25s %d dpi\n", "optical resolution:", hw.opticalResolution);
+    std::printf("%-25s %d\n", "imaging pixels:", hw.pixelWidth);
+    std::printf("%-25s %d lines\n", "scan length:", hw.pixelLength);
+    std::printf("%-25s", "divider resolutions:");
     for (int32_t r : hw.resolutions) if (r != 0) std::printf(" %d", r);
     std::printf("\n");
     static const char* const kCapabilities[] = {"horizontal resolutions", "vertical resolutions", "pixel types",
@@ -170,7 +170,7 @@ int RunInfo(const CommonOptions& common) {
         std::vector<int32_t> values(32768);
         int32_t count = 0;
         if (d.ScanGetCapability(id, nullptr, values.data(), &count) != 0) continue;
-        std::printf("%-21s", (std::string(kCapabilities[id]) + ":").c_str());
+        std::printf("%-25s", (std::string(kCapabilities[id]) + ":").c_str());
         for (int32_t i = 0; i < count; ++i) std::printf(" %d", values[i]);
         std::printf("\n");
     }
@@ -178,7 +178,7 @@ int RunInfo(const CommonOptions& common) {
         std::vector<int32_t> values(32768);
         int32_t count = 0;
         if (d.ScanGetCapability(3, &type, values.data(), &count) != 0) continue;
-        std::printf("bit depths, type %d:  ", type);
+        std::printf("%-25s", ("bit depths, pixel type " + std::to_string(type) + ":").c_str());
         for (int32_t i = 0; i < count; ++i) std::printf(" %d", values[i]);
         std::printf("\n");
     }
