@@ -1,13 +1,12 @@
 // Writing "BlackFINE.PXL" from the coarse channel minimum when no black strip was measured.
+#include "driver/calibration/calibration_file.h"
 #include "driver/calibration/black_shading_file.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "driver/calibration/calibration_state.h"
 #include "driver/calibration/work_file_header.h"
-#include "driver/device/status_report.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::calibration {
@@ -51,19 +50,9 @@ void WriteChannelMinimumBlackFile(DriverContext& ctx) {
                                 state.channelMinimum[kBlue]};
     std::string bytes = ChannelMinimumBlackLine(state.pixelsPerLine, state.colourMode, minimum,
                                                 state.xResolution, state.yResolution);
-    std::string path = ctx.TempFilePath("BlackFINE.PXL");
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        device::Report(ctx, "打开文件错误: %s", path.c_str());
-        return;
-    }
-    namespace fs = std::filesystem;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ignored);
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    bool closed = std::fclose(file) == 0;
-    if (!written || !closed) device::Report(ctx, "写文件错误: %s", path.c_str());
+    WriteCalibrationFile(ctx, "BlackFINE.PXL", [&bytes](std::FILE* file) {
+        return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    });
 }
 
 }  // namespace ordavel::calibration

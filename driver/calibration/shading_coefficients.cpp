@@ -1,15 +1,14 @@
 // Shading coefficients from the white averages, and the coefficient file "cr.dat".
+#include "driver/calibration/calibration_file.h"
 #include "driver/calibration/shading_coefficients.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "driver/calibration/calibration_state.h"
 #include "driver/calibration/offset_codes.h"
-#include "driver/device/status_report.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::calibration {
@@ -74,19 +73,9 @@ void RunCoefficientStep(DriverContext& ctx, int32_t pixels) {
     // this calibration's even when "cr.dat" cannot be written.
     ComputeCoefficients(ctx, pixels);
 
-    std::string path = ctx.TempFilePath("cr.dat");
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        device::Report(ctx, "打开文件错误: %s", path.c_str());
-        return;
-    }
-    namespace fs = std::filesystem;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ignored);
-    bool written = WriteCoefficientFile(ctx.calibration, file, pixels);
-    bool closed = std::fclose(file) == 0;
-    if (!written || !closed) device::Report(ctx, "写文件错误: %s", path.c_str());
+    WriteCalibrationFile(ctx, "cr.dat", [&ctx, pixels](std::FILE* file) {
+        return WriteCoefficientFile(ctx.calibration, file, pixels);
+    });
 }
 
 }  // namespace ordavel::calibration
