@@ -28,7 +28,9 @@ struct Prepared {
 
 enum class Purpose { Scan, Calibrate, CalibrateWithSheet, Query };
 
-int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
+// The driver's files in place and the scanner chosen (before the driver is loaded, which reads
+// the choice from the environment).
+int PrepareScanner(Purpose purpose, Prepared& out) {
     out.tempDir = DriverTempDirectory();
     if (out.tempDir.empty()) return Fail("no usable temporary directory", kExitSetup);
     std::string error;
@@ -41,9 +43,18 @@ int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
         ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", out.choice.virtualConfig);
         Tell("the virtual scanner's calibration sheet is in the rollers");
     }
+    return kExitOk;
+}
+
+int LoadDriver(const CommonOptions& common, Prepared& out) {
     const std::string path = common.driverPath.empty() ? DefaultDriverPath() : common.driverPath;
     if (!out.driver.load(path)) return Fail(out.driver.error(), kExitSetup);
     return kExitOk;
+}
+
+int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
+    if (const int rc = PrepareScanner(purpose, out); rc != kExitOk) return rc;
+    return LoadDriver(common, out);
 }
 
 // A calibration in a process of its own, so that its virtual scanner holds only the calibration
@@ -95,18 +106,10 @@ int DriverFailure(DriverBinding& driver) {
 
 int RunScan(const CommonOptions& common, const ScanOptions& options) {
     // Calibrate first (in its own process) when needed, then load the driver for the batch.
-    {
-        Prepared probe;
-        probe.tempDir = DriverTempDirectory();
-        std::string error;
-        if (probe.tempDir.empty() || !PrepareDriverFiles(probe.tempDir, DataDirectory(), Tell, error)) {
-            return Fail(error.empty() ? "no usable temporary directory" : error, kExitSetup);
-        }
-        probe.choice = ChooseScanner(probe.tempDir, DataDirectory(), [](const std::string&) {});
-        if (const int rc = EnsureCalibrated(probe); rc != kExitOk) return rc;
-    }
     Prepared prepared;
-    if (const int rc = Prepare(common, Purpose::Scan, prepared); rc != kExitOk) return rc;
+    if (const int rc = PrepareScanner(Purpose::Scan, prepared); rc != kExitOk) return rc;
+    if (const int rc = EnsureCalibrated(prepared); rc != kExitOk) return rc;
+    if (const int rc = LoadDriver(common, prepared); rc != kExitOk) return rc;
     ScanOptions effective = options;
     effective.feedFirst = options.feedFirst || prepared.choice.firstSheetAtEntrance;
     ProgressBar progress(ordavel::platform::StderrIsTerminal());
@@ -133,8 +136,9 @@ int RunCalibrate(const CommonOptions& common, bool loadCalibrationSheet) {
 
 int RunStatus(const CommonOptions& common) {
     Prepared prepared;
-    if (const int rc = Prepare(common, Purpose::Query, prepared); rc != kExitOk) return rc;
+    if (const int rc = PrepareScanner(Purpose::Query, prepared); rc != kExitOk) return rc;
     if (const int rc = EnsureCalibrated(prepared); rc != kExitOk) return rc;
+    if (const int rc = LoadDriver(common, prepared); rc != kExitOk) return rc;
     // The paper check needs an open connection: start a scan, look, and stop it again.
     if (!SetDefaultRequest(prepared.driver) || prepared.driver.ScanStart() != 0) {
         return DriverFailure(prepared.driver);

@@ -301,16 +301,13 @@ TEST_F(VirtualCalibration, ACalibrationOverANarrowWindowServesScansOfThatWindow)
     ASSERT_EQ(image.size(), std::size_t{1100} * kHeight) << scan->ctx().record.messageText;
     // The white patch, placed in the window's columns, is free of column streaks.
     const double left = 840 - kChartWidth / 2 * 200 - 284;
-    std::vector<double> means;
+    ColumnMeans columns;
     for (int x = static_cast<int>(left + kWhitePatch.x0 * 200); x < static_cast<int>(left + kWhitePatch.x1 * 200); ++x) {
         double sum = 0;
         for (int y = 560; y < 700; ++y) sum += image[static_cast<std::size_t>(y) * 1100 + static_cast<std::size_t>(x)];
-        means.push_back(sum / 140);
+        columns.means.push_back(sum / 140);
     }
-    const double mean = std::accumulate(means.begin(), means.end(), 0.0) / static_cast<double>(means.size());
-    double sq = 0;
-    for (double m : means) sq += (m - mean) * (m - mean);
-    EXPECT_LT(std::sqrt(sq / static_cast<double>(means.size())), 1.0);
+    EXPECT_LT(columns.spread(), 1.0);
 }
 
 TEST_F(VirtualCalibration, ABlackSheetIsTooDarkAndKeepsTheEarlierResults) {

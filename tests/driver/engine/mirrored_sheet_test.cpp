@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "tests/support/image_stats.h"
 #include "tests/support/sheet_scan_rig.h"
 #include "virtual/builtin_pages.h"
 
@@ -38,18 +39,6 @@ int32_t MirroredPixel(SheetScanRig& rig, int32_t windowLeft, int32_t col) {
     return rig.scanner().config().sensor.imagePixels - 1 - (windowLeft + col);
 }
 
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-    const double n = static_cast<double>(a.size());
-    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n;
-    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
-    double sab = 0, saa = 0, sbb = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        sab += (a[i] - ma) * (b[i] - mb);
-        saa += (a[i] - ma) * (a[i] - ma);
-        sbb += (b[i] - mb) * (b[i] - mb);
-    }
-    return sab / std::sqrt(saa * sbb);
-}
 
 // How the grey page follows the paper read mirrored (or as it lies): the correlation of its
 // values with the reflectance over a grid of points.
@@ -63,7 +52,7 @@ double Agreement(SheetScanRig& rig, const ScannedPage& page, int32_t windowLeft,
             truth.push_back(*t);
         }
     }
-    return scanned.size() < 1000 ? 0.0 : Correlation(scanned, truth);
+    return scanned.size() < 1000 ? 0.0 : test::Correlation(scanned, truth);
 }
 
 class MirroredNarrowWindow : public ::testing::TestWithParam<int32_t> {};

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "tests/support/image_stats.h"
 #include "tests/support/sheet_scan_rig.h"
 #include "virtual/builtin_pages.h"
 
@@ -36,18 +37,6 @@ std::vector<Point> GridOf(const ScannedPage& page, bool enlarged, int32_t step) 
     return points;
 }
 
-double Correlation(const std::vector<double>& a, const std::vector<double>& b) {
-    const double n = static_cast<double>(a.size());
-    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n;
-    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
-    double sab = 0, saa = 0, sbb = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        sab += (a[i] - ma) * (b[i] - mb);
-        saa += (a[i] - ma) * (a[i] - ma);
-        sbb += (b[i] - mb) * (b[i] - mb);
-    }
-    return sab / std::sqrt(saa * sbb);
-}
 
 // How a grey page follows the paper: the correlation of its values with the reflectance.
 double GreyAgreement(SheetScanRig& rig, const ScannedPage& page, const ScanRequest& r) {
@@ -58,7 +47,7 @@ double GreyAgreement(SheetScanRig& rig, const ScannedPage& page, const ScanReque
         scanned.push_back(page.grey(p.x, p.y));
         truth.push_back(*t);
     }
-    return scanned.size() < 1000 ? 0.0 : Correlation(scanned, truth);
+    return scanned.size() < 1000 ? 0.0 : test::Correlation(scanned, truth);
 }
 
 // The share of pixels a black-and-white page gets right where the paper is clearly ink or
