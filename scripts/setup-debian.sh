@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git clang
+  build-essential cmake pkg-config git clang ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libpng-dev libtiff-dev libcli11-dev
   libumockdev-dev umockdev libsane-dev
