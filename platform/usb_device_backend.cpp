@@ -4,14 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <thread>
 
-#include <fcntl.h>
 #include <libusb.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include "platform/temp_dir.h"
+#include "platform/bulk_transfer.h"
+#include "platform/device_node_lock.h"
+#include "platform/usb_descriptors.h"
 
 namespace ordavel::platform {
 
@@ -19,20 +17,71 @@ namespace {
 
 constexpr unsigned char kBulkOut = 0x03;
 constexpr unsigned char kBulkIn = 0x82;
-constexpr unsigned kTransferTimeoutMs = 5000;
+// Asked for when a device has no readable language table: most devices answer it anyway.
 constexpr uint16_t kLanguageEnglishUs = 0x0409;
 
-// The string descriptor `index` as UTF-16, read raw (string descriptors are UTF-16LE on the wire).
-std::u16string ReadStringDescriptor(libusb_device_handle* handle, uint8_t index) {
-    if (index == 0) return {};
-    unsigned char buffer[256];
-    int n = libusb_get_string_descriptor(handle, index, kLanguageEnglishUs, buffer, sizeof buffer);
-    if (n < 2 || buffer[1] != LIBUSB_DT_STRING) return {};
-    std::u16string text;
-    for (int i = 2; i + 1 < n; i += 2) {
-        text.push_back(static_cast<char16_t>(buffer[i] | (buffer[i + 1] << 8)));
+// One libusb context. Every open pipe holds it, so libusb_exit comes after the last device is
+// closed whatever order its owners are destroyed in.
+class LibusbSession {
+public:
+    static std::shared_ptr<LibusbSession> Start() {
+        libusb_context* context = nullptr;
+        if (libusb_init(&context) != 0) return nullptr;
+        return std::shared_ptr<LibusbSession>(new LibusbSession(context));
     }
-    return text;
+    ~LibusbSession() { libusb_exit(context_); }
+    LibusbSession(const LibusbSession&) = delete;
+    LibusbSession& operator=(const LibusbSession&) = delete;
+    libusb_context* context() const { return context_; }
+
+private:
+    explicit LibusbSession(libusb_context* context) : context_(context) {}
+    libusb_context* context_;
+};
+
+// The devices libusb lists now, freed (with their references) when this goes.
+class UsbDeviceListing {
+public:
+    explicit UsbDeviceListing(libusb_context* context) {
+        const ssize_t n = libusb_get_device_list(context, &list_);
+        count_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (n < 0) list_ = nullptr;
+    }
+    ~UsbDeviceListing() {
+        if (list_ != nullptr) libusb_free_device_list(list_, 1);
+    }
+    UsbDeviceListing(const UsbDeviceListing&) = delete;
+    UsbDeviceListing& operator=(const UsbDeviceListing&) = delete;
+    std::size_t size() const { return count_; }
+    libusb_device* operator[](std::size_t i) const { return list_[i]; }
+
+private:
+    libusb_device** list_ = nullptr;
+    std::size_t count_ = 0;
+};
+
+std::vector<uint8_t> ReadRawStringDescriptor(libusb_device_handle* handle, uint8_t index, uint16_t language) {
+    unsigned char buffer[255];
+    const int n = libusb_get_string_descriptor(handle, index, language, buffer, sizeof buffer);
+    if (n <= 0) return {};
+    return std::vector<uint8_t>(buffer, buffer + n);
+}
+
+std::u16string ReadString(libusb_device_handle* handle, uint8_t index, uint16_t language) {
+    if (index == 0) return {};
+    return DecodeStringDescriptor(ReadRawStringDescriptor(handle, index, language)).value_or(std::u16string());
+}
+
+// The device's names in each language it offers (string index 0 lists them).
+std::vector<UsbNames> ReadNames(libusb_device_handle* handle, const libusb_device_descriptor& descriptor) {
+    std::vector<uint16_t> languages = ParseLanguageTable(ReadRawStringDescriptor(handle, 0, 0));
+    if (languages.empty()) languages.push_back(kLanguageEnglishUs);
+    std::vector<UsbNames> names;
+    for (const uint16_t language : languages) {
+        AddDistinctNames(names, {ReadString(handle, descriptor.iManufacturer, language),
+                                 ReadString(handle, descriptor.iProduct, language)});
+    }
+    return names;
 }
 
 std::string NameOf(libusb_device* device) {
@@ -42,131 +91,122 @@ std::string NameOf(libusb_device* device) {
     return name;
 }
 
-// The cross-process device lock: an advisory lock on a file named after the device.
-class DeviceLockFile {
-public:
-    explicit DeviceLockFile(const std::string& deviceName) {
-        std::string dir = SystemTemporaryDirectory();
-        if (dir.empty()) dir = "/tmp";
-        std::string path = dir + "/mirt-" + deviceName + ".lock";
-        for (std::size_t i = dir.size() + 1; i < path.size(); ++i) {
-            if (path[i] == ':') path[i] = '-';
-        }
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    }
-    ~DeviceLockFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    DeviceLockFile(const DeviceLockFile&) = delete;
-    DeviceLockFile& operator=(const DeviceLockFile&) = delete;
+uint64_t MonotonicMs() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
 
-    bool lock(uint32_t timeoutMs) {
-        if (fd_ < 0) return false;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+BulkAttemptStatus StatusOf(int rc) {
+    switch (rc) {
+    case LIBUSB_SUCCESS:
+        return BulkAttemptStatus::Completed;
+    case LIBUSB_ERROR_TIMEOUT:
+        return BulkAttemptStatus::TimedOut;
+    case LIBUSB_ERROR_PIPE:
+        return BulkAttemptStatus::Stalled;
+    default:
+        return BulkAttemptStatus::Failed;
     }
-    bool unlock() { return fd_ >= 0 && ::flock(fd_, LOCK_UN) == 0; }
-
-private:
-    int fd_ = -1;
-};
+}
 
 class UsbPipe final : public RawPipe {
 public:
-    UsbPipe(libusb_device_handle* handle, const std::string& name) : handle_(handle), lock_(name) {}
+    UsbPipe(std::shared_ptr<LibusbSession> session, libusb_device_handle* handle, std::string nodePath)
+        : session_(std::move(session)), handle_(handle), lock_(std::move(nodePath)) {}
     ~UsbPipe() override {
         libusb_release_interface(handle_, 0);
         libusb_close(handle_);
     }
+    UsbPipe(const UsbPipe&) = delete;
+    UsbPipe& operator=(const UsbPipe&) = delete;
 
     bool lock(uint32_t timeoutMs) override { return lock_.lock(timeoutMs); }
     bool unlock() override { return lock_.unlock(); }
 
     bool write(std::span<const uint8_t> data) override {
-        std::size_t sent = 0;
-        while (sent < data.size()) {
-            int transferred = 0;
-            int rc = libusb_bulk_transfer(handle_, kBulkOut, const_cast<unsigned char*>(data.data() + sent),
-                                          static_cast<int>(data.size() - sent), &transferred,
-                                          kTransferTimeoutMs);
-            if (rc != 0 || transferred <= 0) return false;
-            sent += static_cast<std::size_t>(transferred);
-        }
-        return true;
+        // libusb takes a mutable buffer for both directions; an OUT transfer only reads it.
+        auto* bytes = const_cast<unsigned char*>(data.data());
+        return RunBulkOut(data.size(), steps(kBulkOut, bytes, data.size()));
     }
 
     bool read(std::span<uint8_t> buffer, std::size_t& received) override {
-        int transferred = 0;
-        int rc = libusb_bulk_transfer(handle_, kBulkIn, buffer.data(), static_cast<int>(buffer.size()),
-                                      &transferred, kTransferTimeoutMs);
-        received = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
-        return rc == 0 || (rc == LIBUSB_ERROR_TIMEOUT && transferred > 0);
+        return RunBulkIn(steps(kBulkIn, buffer.data(), buffer.size()), received);
     }
 
 private:
+    BulkTransferSteps steps(unsigned char endpoint, unsigned char* bytes, std::size_t length) {
+        BulkTransferSteps s;
+        s.attempt = [this, endpoint, bytes, length](uint32_t timeoutMs) {
+            int transferred = 0;
+            const int rc = libusb_bulk_transfer(handle_, endpoint, bytes, static_cast<int>(length), &transferred,
+                                                timeoutMs);
+            return BulkAttempt{StatusOf(rc), transferred > 0 ? static_cast<std::size_t>(transferred) : 0};
+        };
+        s.clearHalt = [this, endpoint] { return libusb_clear_halt(handle_, endpoint) == 0; };
+        s.nowMs = MonotonicMs;
+        return s;
+    }
+
+    std::shared_ptr<LibusbSession> session_;  // declared first: outlives the handle below
     libusb_device_handle* handle_;
-    DeviceLockFile lock_;
+    DeviceNodeLock lock_;
 };
 
+// libusb is started on the first listing, not when the backend is made: a process that only
+// uses a virtual scanner never starts libusb (nor the event thread it runs).
 class UsbDeviceBackend final : public DeviceBackend {
 public:
-    explicit UsbDeviceBackend(libusb_context* context) : context_(context) {}
-    ~UsbDeviceBackend() override { libusb_exit(context_); }
-
     std::vector<DeviceInfo> devices() override {
         std::vector<DeviceInfo> found;
-        libusb_device** list = nullptr;
-        ssize_t count = libusb_get_device_list(context_, &list);
-        for (ssize_t i = 0; i < count; ++i) {
+        if (!started()) return found;
+        UsbDeviceListing list(session_->context());
+        for (std::size_t i = 0; i < list.size(); ++i) {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(list[i], &descriptor) != 0) continue;
             if (descriptor.iManufacturer == 0 && descriptor.iProduct == 0) continue;
             libusb_device_handle* handle = nullptr;
             if (libusb_open(list[i], &handle) != 0) continue;  // not ours to use
-            DeviceInfo info;
-            info.vendorDescription = ReadStringDescriptor(handle, descriptor.iManufacturer);
-            info.deviceDescription = ReadStringDescriptor(handle, descriptor.iProduct);
-            info.internalName = NameOf(list[i]);
+            const std::vector<UsbNames> names = ReadNames(handle, descriptor);
             libusb_close(handle);
-            found.push_back(std::move(info));
+            // Listed once per language with names of its own, so the description finds the
+            // device in whichever of its languages it names it.
+            for (const UsbNames& n : names) found.push_back({n.manufacturer, n.product, NameOf(list[i])});
         }
-        if (count >= 0) libusb_free_device_list(list, 1);
         return found;
     }
 
     std::unique_ptr<RawPipe> open(const std::string& internalName) override {
-        std::unique_ptr<RawPipe> pipe;
-        libusb_device** list = nullptr;
-        ssize_t count = libusb_get_device_list(context_, &list);
-        for (ssize_t i = 0; i < count && !pipe; ++i) {
+        if (!started()) return nullptr;
+        UsbDeviceListing list(session_->context());
+        for (std::size_t i = 0; i < list.size(); ++i) {
             if (NameOf(list[i]) != internalName) continue;
             libusb_device_handle* handle = nullptr;
-            if (libusb_open(list[i], &handle) != 0) break;
+            if (libusb_open(list[i], &handle) != 0) return nullptr;
             libusb_set_auto_detach_kernel_driver(handle, 1);
             if (libusb_claim_interface(handle, 0) != 0) {
                 libusb_close(handle);
-                break;
+                return nullptr;
             }
-            pipe = std::make_unique<UsbPipe>(handle, internalName);
+            return std::make_unique<UsbPipe>(session_, handle,
+                                             UsbDeviceNodePath(libusb_get_bus_number(list[i]),
+                                                               libusb_get_device_address(list[i])));
         }
-        if (count >= 0) libusb_free_device_list(list, 1);
-        return pipe;
+        return nullptr;
     }
 
 private:
-    libusb_context* context_;
+    // A failed start is tried again at the next listing (the system may have gained usbfs since).
+    bool started() {
+        if (!session_) session_ = LibusbSession::Start();
+        return session_ != nullptr;
+    }
+
+    std::shared_ptr<LibusbSession> session_;
 };
 
 }  // namespace
 
-std::shared_ptr<DeviceBackend> MakeUsbDeviceBackend() {
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) != 0) return nullptr;
-    return std::make_shared<UsbDeviceBackend>(context);
-}
+std::shared_ptr<DeviceBackend> MakeUsbDeviceBackend() { return std::make_shared<UsbDeviceBackend>(); }
 
 }  // namespace ordavel::platform

@@ -8,7 +8,8 @@
 
 namespace ordavel::platform {
 
-// A backend over every USB device this user may open. Null when libusb cannot be initialised.
+// A backend over every USB device this user may open. libusb is started on the first listing
+// (or open); when it cannot be, the backend lists no devices.
 std::shared_ptr<DeviceBackend> MakeUsbDeviceBackend();
 
 }  // namespace ordavel::platform

@@ -8,7 +8,13 @@ namespace ordavel {
 
 DriverContext::DriverContext(DriverEnvironment environment) : environment_(std::move(environment)) {}
 
-DriverContext::~DriverContext() = default;
+// The session and the connection go before the environment they were opened through: a pipe
+// must be closed while its device backend (and the USB library under it) still exists.
+DriverContext::~DriverContext() {
+    session.reset();
+    connection.pipe.reset();
+    connection.deviceList.clear();
+}
 
 std::string DriverContext::TempFilePath(std::string_view name) const {
     const std::string& dir = environment_.tempDirectory;

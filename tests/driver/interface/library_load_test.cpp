@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -35,7 +36,9 @@ protected:
         const char* old = std::getenv("TMPDIR");
         oldTmpdir = old != nullptr ? new std::string(old) : nullptr;
         ::setenv("TMPDIR", temp->path().c_str(), 1);
+        threadsBeforeLoad = ThreadCount();
         handle = ::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+        threadsAfterLoad = ThreadCount();
         // Other tests of this program make scratch directories under TMPDIR.
         if (oldTmpdir != nullptr) {
             ::setenv("TMPDIR", oldTmpdir->c_str(), 1);
@@ -57,14 +60,31 @@ protected:
         return reinterpret_cast<F*>(symbol);
     }
 
+    static int ThreadCount() {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+            (void)entry;
+            ++n;
+        }
+        return n;
+    }
+
     static ordavel::test::ScratchDir* temp;
     static std::string* oldTmpdir;
     static void* handle;
+    static int threadsBeforeLoad;
+    static int threadsAfterLoad;
 };
 
 ordavel::test::ScratchDir* LoadedLibrary::temp = nullptr;
 std::string* LoadedLibrary::oldTmpdir = nullptr;
 void* LoadedLibrary::handle = nullptr;
+int LoadedLibrary::threadsBeforeLoad = 0;
+int LoadedLibrary::threadsAfterLoad = 0;
+
+// The USB library runs an event thread once started; loading the driver must not start it (a
+// process using a virtual scanner, or never opening a scanner, has no use for it).
+TEST_F(LoadedLibrary, LoadingStartsNoThread) { EXPECT_EQ(threadsAfterLoad, threadsBeforeLoad); }
 
 std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     std::set<std::string> names;
