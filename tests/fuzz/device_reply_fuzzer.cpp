@@ -20,8 +20,10 @@ const char kModuleAnchor = 0;
 constexpr int kMaxScriptSteps = 64;
 constexpr int kMaxReads = 64;
 // The device goes away after this many lock requests (every transfer takes the lock), so each
-// input ends in bounded work: a scan or calibration that would poll a silent device for minutes
-// of virtual time meets a dead device instead, which the driver must handle just as well.
+// input ends in bounded work: the acquisition's wait for a scan to get going polls without a
+// time limit while the command register reads non-zero, and a controller that reads as running
+// but never counts data would hold it for ever. Here it meets a dead device instead, which the
+// driver must handle just as well.
 constexpr std::size_t kLocksBeforeUnplug = 4000;
 
 void ApplyScript(FuzzInput& input, ScriptedPipe& pipe) {
