@@ -17,6 +17,8 @@ constexpr uint32_t kPollMs = 100;
 // A request's bytes, once its head has arrived, come at once from a live client.
 constexpr uint32_t kPeerTimeoutMs = 5000;
 
+constexpr uint32_t kRefusingIdleMs = 500;
+
 wire::Result ResultOf(bool ok) { return ok ? wire::Result::Ok : wire::Result::Failed; }
 
 }  // namespace
@@ -48,6 +50,9 @@ std::unique_ptr<SharedScannerServer> SharedScannerServer::Open(const std::string
     server->announcement_.manufacturer = config.manufacturer;
     server->announcement_.product = config.product;
     server->idleMs_ = overrides.idleMs.value_or(config.sharing.idleMs);
+    // A server that can only refuse has said all it can once its starter was told; it does not
+    // linger for the configured idle time (which it could not read anyway).
+    if (!server->scanner_) server->idleMs_ = std::min<uint32_t>(server->idleMs_, kRefusingIdleMs);
     if (!server->listener_.listen(server->address_.socketPath, error)) return nullptr;
     return server;
 }

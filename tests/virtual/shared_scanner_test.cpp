@@ -13,6 +13,8 @@
 
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
+#include "platform/local_socket.h"
+#include "platform/profile.h"
 #include "tests/support/shared_scanner_bench.h"
 #include "tests/support/test_paths.h"
 
@@ -176,6 +178,35 @@ TEST(SharedScanner, StartsOnDemandLeavesWhenIdleAndADeadServerFailsItsClientsCle
     pipe.reset();
     connection.backend.reset();
     EXPECT_TRUE(ServerGone(bench, 10000)) << "no server outlives the test";
+}
+
+// What the device cannot serve is said, and ends no one else's use of it: a configuration the
+// server cannot load is refused with the loading error; a missing server program leaves the
+// scanner unlisted with the reason; a client that breaks the framing loses only its connection.
+TEST(SharedScanner, RefusesWhatItCannotServeAndSaysWhy) {
+    SharedScannerBench unserved({"chart"}, 10, /*serve=*/false);
+    platform::WriteProfileString(unserved.config(), "Sensor", "Image_Pixels", "many");
+    std::string error;
+    virtual_scanner::SharedScannerStart start;
+    start.serverProgram = ServerProgram();
+    EXPECT_FALSE(virtual_scanner::ConnectSharedScanner(unserved.config(), start, error));
+    EXPECT_NE(error.find("Image_Pixels"), std::string::npos) << error;
+    EXPECT_TRUE(ServerGone(unserved, 10000)) << "a refusing server does not linger";
+
+    const ProgramRun noServer = unserved.mirt("status", "MIRT_VIRTUAL_SERVER='" + unserved.folder() + "/none'");
+    EXPECT_EQ(noServer.exitCode, 3) << noServer.output;
+    EXPECT_NE(noServer.output.find("virtual scanner " + unserved.config()), std::string::npos) << noServer.output;
+
+    SharedScannerBench bench({"chart"}, 10);
+    auto rogue = platform::ConnectLocalSocket(bench.address().socketPath, error);
+    ASSERT_TRUE(rogue.valid()) << error;
+    const std::vector<uint8_t> oversized{5, 0xFF, 0xFF, 0xFF, 0xFF};
+    ASSERT_EQ(rogue.sendAll(oversized, 1000), platform::SocketWait::Ok);
+    std::vector<uint8_t> nothing(1);
+    EXPECT_EQ(rogue.receiveAll(nothing, 5000), platform::SocketWait::Closed);
+    auto connection = bench.connect();
+    ASSERT_TRUE(connection.backend);
+    EXPECT_EQ(connection.backend->devices().size(), 1u) << "the server goes on serving the others";
 }
 
 }  // namespace
