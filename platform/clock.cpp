@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <sys/prctl.h>
+
 namespace ordavel::platform {
 
 namespace {
@@ -29,6 +31,8 @@ uint64_t RealClock::microseconds() { return steadyMicros() - originMicros_; }
 void RealClock::sleep(uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+void PreferPreciseSleeps() { ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }
 
 ScaledRealClock::ScaledRealClock(double speed, uint64_t originMicros)
     : speed_(speed > 0 ? speed : 1.0), originMicros_(originMicros) {}

@@ -64,5 +64,9 @@ private:
 uint64_t MonotonicMicroseconds();
 // Sleeps at least that much real time.
 void SleepRealMicroseconds(uint64_t micros);
+// Asks the system to end this thread's sleeps (and those of threads it starts afterwards) as
+// close to their time as it can, instead of letting them run late by up to its default slack
+// (50 µs here): for a process that paces short device transfers in scaled real time.
+void PreferPreciseSleeps();
 
 }  // namespace ordavel::platform
