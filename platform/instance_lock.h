@@ -19,10 +19,14 @@ public:
     // Replaces the file's text while the lock is held (the owner says who it is).
     bool record(const std::string& text);
     void release();
+    // Removes the file, then releases: an owner leaving for good leaves nothing behind. A process
+    // that opened the old file meanwhile finds it gone once it holds it, and takes a new one.
+    void releaseAndRemove();
     bool held() const { return handle_ >= 0; }
 
 private:
     int handle_ = -1;
+    std::string path_;
 };
 
 }  // namespace ordavel::platform

@@ -109,7 +109,7 @@ void SharedScannerServer::run() {
         if (c.thread.joinable()) c.thread.join();
     }
     connections_.clear();
-    ownership_.release();
+    ownership_.releaseAndRemove();
 }
 
 void SharedScannerServer::reapFinished() {

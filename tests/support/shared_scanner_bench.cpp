@@ -10,6 +10,7 @@
 
 #include <sys/wait.h>
 
+#include "platform/instance_lock.h"
 #include "platform/profile.h"
 #include "tests/support/image_stats.h"
 #include "tests/support/test_paths.h"
@@ -90,7 +91,11 @@ SharedScannerBench::~SharedScannerBench() {
         serving_.join();
         server_.reset();
     }
+    // A server killed by the test leaves its lock file; nothing of the bench stays behind.
+    platform::InstanceLock leftover;
+    if (leftover.tryAcquire(address_.lockPath)) leftover.releaseAndRemove();
     std::error_code ec;
+    fs::remove(address_.socketPath, ec);
     fs::remove_all(folder_, ec);
 }
 

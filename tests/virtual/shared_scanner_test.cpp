@@ -28,12 +28,17 @@ std::string ServerProgram() { return BinaryDir() + "/bin/mirt-virtual-scanner"; 
 
 bool ProcessAlive(long pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
 
-// Waits (at most `ms`) until no server owns the configuration: its lock is free (the system
-// frees it when the server's process ends, before the process is reaped).
+// Waits (at most `ms`) until no server owns the configuration: its lock file is gone (a server
+// that left removes it) or free (the system frees it when a killed server's process ends,
+// before the process is reaped; the probe then removes it).
 bool ServerGone(const SharedScannerBench& bench, int ms) {
     for (int waited = 0;; waited += 20) {
+        if (!fs::exists(bench.address().lockPath)) return true;
         platform::InstanceLock probe;
-        if (probe.tryAcquire(bench.address().lockPath)) return true;
+        if (probe.tryAcquire(bench.address().lockPath)) {
+            probe.releaseAndRemove();
+            return true;
+        }
         if (waited >= ms) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -145,13 +150,16 @@ TEST(SharedScanner, OneDeviceLockAcrossClientsWithTheTimeoutAndReleasedWhenAHold
 // dies makes the calls of its clients fail at once; the next open reaches a new one.
 TEST(SharedScanner, StartsOnDemandLeavesWhenIdleAndADeadServerFailsItsClientsCleanly) {
     SharedScannerBench bench({"chart", "chart"}, 50, /*serve=*/false);
-    const ProgramRun status = bench.mirt("status", "MIRT_VIRTUAL_SERVER='" + ServerProgram() + "'");
+    // Idle long enough for the test to read who serves before it leaves.
+    const ProgramRun status =
+        bench.mirt("status", "MIRT_VIRTUAL_SERVER='" + ServerProgram() + "' MIRT_VIRTUAL_IDLE_MS=1500");
     EXPECT_EQ(status.exitCode, 0) << status.output;
     EXPECT_NE(status.output.find("a sheet is ready"), std::string::npos) << status.output;
     const long started = bench.serverPid();
     ASSERT_GT(started, 0) << "mirt started the server";
     EXPECT_TRUE(ServerGone(bench, 10000)) << "the server leaves once idle";
-    EXPECT_FALSE(fs::exists(bench.address().socketPath));
+    EXPECT_FALSE(fs::exists(bench.address().socketPath)) << "and leaves nothing behind";
+    EXPECT_FALSE(fs::exists(bench.address().lockPath));
 
     auto connection = bench.connect(ServerProgram());
     ASSERT_TRUE(connection.backend);
