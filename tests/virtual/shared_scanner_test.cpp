@@ -93,6 +93,29 @@ TEST(SharedScanner, TwoProgramsShareOneFeederAndTheTimeFollowsTheSpeed) {
     }
 }
 
+// The device is the configuration file: any path or link to it names the same socket, another
+// file another one, all in the user's private folder.
+TEST(SharedScanner, TheAddressFollowsTheConfigurationFile) {
+    const std::string folder = MakeScratchDir("address");
+    fs::copy_file(DataDir() + "/virtual/reference.ini", folder + "/one.ini");
+    fs::copy_file(DataDir() + "/virtual/reference.ini", folder + "/two.ini");
+    fs::create_symlink(folder + "/one.ini", folder + "/link.ini");
+    std::string error;
+    virtual_scanner::SharedScannerAddress one, viaLink, viaDots, two, missing;
+    ASSERT_TRUE(virtual_scanner::SharedScannerAddressFor(folder + "/one.ini", one, error)) << error;
+    ASSERT_TRUE(virtual_scanner::SharedScannerAddressFor(folder + "/link.ini", viaLink, error)) << error;
+    ASSERT_TRUE(virtual_scanner::SharedScannerAddressFor(folder + "/../" + fs::path(folder).filename().string() + "/one.ini",
+                                                         viaDots, error)) << error;
+    ASSERT_TRUE(virtual_scanner::SharedScannerAddressFor(folder + "/two.ini", two, error)) << error;
+    EXPECT_EQ(viaLink.socketPath, one.socketPath);
+    EXPECT_EQ(viaDots.socketPath, one.socketPath);
+    EXPECT_NE(two.socketPath, one.socketPath);
+    EXPECT_FALSE(virtual_scanner::SharedScannerAddressFor(folder + "/none.ini", missing, error));
+    const auto mode = fs::status(fs::path(one.socketPath).parent_path()).permissions();
+    EXPECT_EQ(mode & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+    fs::remove_all(folder);
+}
+
 // The device lock is one lock across every client of the device, with the driver's timeout in
 // device time; a client that dies holding it leaves the device free.
 TEST(SharedScanner, OneDeviceLockAcrossClientsWithTheTimeoutAndReleasedWhenAHolderDies) {
