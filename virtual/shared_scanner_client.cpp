@@ -22,6 +22,7 @@ constexpr const char* kServerName = "mirt-virtual-scanner";
 // hung, and the call fails instead of hanging the driver.
 constexpr uint32_t kAnswerSlackMs = 15000;
 constexpr uint32_t kRetryMs = 10;
+constexpr int kRetriesPerStart = 50;
 
 // One connection to the server, greeted.
 class Link {
@@ -98,13 +99,18 @@ std::unique_ptr<Link> ConnectOrStart(const SharedScannerAddress& address, const 
         error = "no virtual scanner server runs for " + address.configPath + " and no server program was found";
         return nullptr;
     }
-    if (!platform::StartBackgroundProgram(start.serverProgram, {address.configPath}, error)) return nullptr;
     const uint64_t deadline = platform::MonotonicMicroseconds() + uint64_t{start.startWaitMs} * 1000;
-    for (;;) {
+    for (int tries = 0;; ++tries) {
+        // Started again now and then: a server that was just leaving (idle) still held the
+        // configuration when the first one we started looked, and that one left at once.
+        if (tries % kRetriesPerStart == 0 &&
+            !platform::StartBackgroundProgram(start.serverProgram, {address.configPath}, error)) {
+            return nullptr;
+        }
+        platform::SleepRealMicroseconds(uint64_t{kRetryMs} * 1000);
         if (auto link = Link::Open(address.socketPath, outcome, error)) return link;
         if (outcome == Link::Outcome::Refused) return nullptr;
         if (platform::MonotonicMicroseconds() >= deadline) break;
-        platform::SleepRealMicroseconds(uint64_t{kRetryMs} * 1000);
     }
     error = "the virtual scanner server " + start.serverProgram + " did not answer for " + address.configPath;
     return nullptr;
