@@ -1,0 +1,46 @@
+// The Windows directory on POSIX: an override, or the layout beside the code's own module.
+#include "platform/windows_directory.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <dlfcn.h>
+
+namespace ordavel::platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The folder of the shared object or program this function was linked into.
+fs::path OwnModuleFolder() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&OwnModuleFolder), &info) == 0 || info.dli_fname == nullptr) return {};
+    std::error_code ec;
+    const fs::path module = fs::canonical(info.dli_fname, ec);
+    return ec ? fs::path() : module.parent_path();
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::string WindowsDirectory() {
+    if (const char* own = std::getenv("MIRT_WINDIR"); own != nullptr && *own != '\0') {
+        return WithoutTrailingSeparator(own);
+    }
+    // The build tree lays the directory out beside lib/ and bin/; an installed tree has it at
+    // the place configured when it was built.
+    const fs::path folder = OwnModuleFolder();
+    std::error_code ec;
+    if (!folder.empty()) {
+        const fs::path beside = folder.parent_path() / "windir";
+        if (fs::is_directory(beside, ec)) return beside.string();
+    }
+    return MIRT_INSTALLED_WINDIR;
+}
+
+}  // namespace ordavel::platform
