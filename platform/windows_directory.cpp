@@ -32,13 +32,19 @@ std::string WindowsDirectory() {
     if (const char* own = std::getenv("MIRT_WINDIR"); own != nullptr && *own != '\0') {
         return WithoutTrailingSeparator(own);
     }
-    // The build tree lays the directory out beside lib/ and bin/; an installed tree has it at
-    // the place configured when it was built.
+    // The build tree lays the directory out beside lib/ and bin/; an installed library finds it
+    // under share/ beside lib/, and a program installed inside it (the monitor) two levels up.
+    // Otherwise it is where the installation was configured to put it.
     const fs::path folder = OwnModuleFolder();
     std::error_code ec;
     if (!folder.empty()) {
         const fs::path beside = folder.parent_path() / "windir";
         if (fs::is_directory(beside, ec)) return beside.string();
+        const fs::path shared = folder.parent_path() / "share" / "mirt" / "windir";
+        if (fs::is_directory(shared, ec)) return shared.string();
+        if (folder.filename() == "Mirt" && folder.parent_path().filename() == "twain_32") {
+            return folder.parent_path().parent_path().string();
+        }
     }
     return MIRT_INSTALLED_WINDIR;
 }

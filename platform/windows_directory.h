@@ -6,8 +6,10 @@
 
 namespace ordavel::platform {
 
-// $MIRT_WINDIR when set; else "<folder of the library or program containing this code>/../windir"
-// when that exists (the build tree); else "<data directory>/mirt/windir" of the installation.
+// $MIRT_WINDIR when set; else, from the folder of the library or program containing this code,
+// "../windir" (the build tree), "../share/mirt/windir" (an installed library) or the directory
+// above "twain_32/Mirt" (a program installed inside it); else the installation's configured
+// "<data directory>/mirt/windir".
 // Never ends in a separator unless it is "/".
 std::string WindowsDirectory();
 
