@@ -16,6 +16,9 @@ inline constexpr uint32_t kMonitorKeyAccess = 0x2001F;
 inline constexpr const char* kScanStartValue = "bScanStart";
 inline constexpr const char* kPaperLoadedValue = "bPaperLoaded";
 inline constexpr const char* kMonitorPresence = "usbHalvex";
+// Held by the library for the length of a call that scans, so that applications of one user
+// take turns at the scanner instead of interleaving their sheets.
+inline constexpr const char* kClientScanPresence = "usbHalvex-client-scan";
 
 inline constexpr uint32_t kScanIdle = 0;
 inline constexpr uint32_t kScanRunning = 1;

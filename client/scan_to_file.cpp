@@ -7,6 +7,7 @@
 #include "client/monitor_handshake.h"
 #include "client/page_acquisition.h"
 #include "platform/message_box.h"
+#include "platform/monitor_presence.h"
 #include "platform/profile.h"
 #include "platform/temp_dir.h"
 #include "platform/work_files.h"
@@ -150,6 +151,11 @@ int ScanToFile(PimletContext& ctx, const PimletAdjustments* adjust, const Pimlet
     if (!DirectoryWritable(directory)) return PIMLET_BAD_DIRECTORY;
     if (!ArgumentsValid(*adjust, *request)) return PIMLET_BAD_ARGUMENT;
 
+    // One scanning call of this user at a time: a second application waits for the first to end
+    // (the kernel frees the turn of a process that dies). The device lock alone guards single
+    // transfers, not a sheet's programming, acquisition and feed. Waiting without a bound is the
+    // choice made here; an unusable runtime folder leaves the call unguarded rather than failing.
+    const auto turn = ordavel::platform::Presence::TakeWhenFree(kClientScanPresence);
     StartMonitor(ctx.realClock());
     ctx.driver().bind(DriverLibraryPath());
     const int32_t loaded = GetPaperLoaded();

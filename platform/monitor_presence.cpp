@@ -49,16 +49,38 @@ std::string RuntimeFolder() {
     return folder;
 }
 
+namespace {
+
+int OpenAndLock(const std::string& path, int command) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return -1;
+    struct flock lock = WholeFileWriteLock();
+    int rc = 0;
+    do {
+        rc = ::fcntl(fd, command, &lock);
+    } while (rc != 0 && errno == EINTR && command == F_OFD_SETLKW);
+    if (rc != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<Presence> Presence::TakeWhenFree(const std::string& name) {
+    const std::string path = PresencePath(name);
+    if (path.empty()) return nullptr;
+    const int fd = OpenAndLock(path, F_OFD_SETLKW);
+    if (fd < 0) return nullptr;
+    return std::unique_ptr<Presence>(new Presence(fd, path));
+}
+
 std::unique_ptr<Presence> Presence::Take(const std::string& name) {
     const std::string path = PresencePath(name);
     if (path.empty()) return nullptr;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = OpenAndLock(path, F_OFD_SETLK);
     if (fd < 0) return nullptr;
-    struct flock lock = WholeFileWriteLock();
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
     // The holder's process id, for people looking at the file.
     const std::string pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.data(), pid.size()) < 0) {

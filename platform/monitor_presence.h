@@ -13,6 +13,9 @@ class Presence {
 public:
     // Takes the presence `name`; null when another live process holds it or the folder is unusable.
     static std::unique_ptr<Presence> Take(const std::string& name);
+    // Takes the presence `name`, waiting for as long as another live process holds it; null
+    // only when the folder is unusable.
+    static std::unique_ptr<Presence> TakeWhenFree(const std::string& name);
     ~Presence();
     Presence(const Presence&) = delete;
     Presence& operator=(const Presence&) = delete;

@@ -3,7 +3,12 @@
 // monitor through the key store. Pages are compared with what was on the paper.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <set>
+#include <thread>
 #include <fstream>
 #include <numeric>
 #include <algorithm>
@@ -238,7 +243,20 @@ TEST(Scanning, ThreeSheetsBecomeThreeBitmapsThatShowThePaper) {
     auto desk = DeskWithPaperAnswer(1, "three");
     const std::vector<std::string> pages{"chart", "document", "chart"};
     desk->feeder(pages);
+    // What the monitor and the driver see while the sheets go through.
+    std::atomic<bool> done{false};
+    auto watcher = std::async(std::launch::async, [&] {
+        std::set<std::pair<uint32_t, std::string>> seen;
+        while (!done) {
+            seen.insert({desk->value("bScanStart").value_or(99), TwainScan(*desk)});
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return seen;
+    });
     const PimletRun run = desk->scan({});
+    done = true;
+    const auto seen = watcher.get();
+    EXPECT_TRUE(seen.count({1u, "0"})) << "the scan flag is 1 and the driver takes the library's curve during the scan";
     ASSERT_EQ(run.result, 0) << run.output;
     EXPECT_EQ(run.pages, 3u);
     for (const char* name : {"page001.bmp", "page002.bmp", "page003.bmp"}) {
