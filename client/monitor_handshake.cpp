@@ -37,6 +37,11 @@ bool WriteKeyDword(const char* name, uint32_t value) {
     return key && key->setDword(name, value);
 }
 
+bool DeleteKeyValue(const char* name) {
+    const auto key = RegistryKey::Open(kMonitorKey, kMonitorKeyAccess);
+    return !key || key->deleteValue(name);
+}
+
 bool SetScanStart(uint32_t value) { return WriteKeyDword(kScanStartValue, value); }
 
 int32_t GetPaperLoaded() {

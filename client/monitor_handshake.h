@@ -44,5 +44,6 @@ void StartMonitor(ordavel::platform::Clock& realClock);
 // it is missing or not four bytes long.
 bool ReadKeyDword(const char* name, uint32_t& value);
 bool WriteKeyDword(const char* name, uint32_t value);
+bool DeleteKeyValue(const char* name);
 
 }  // namespace mirt::client

@@ -63,8 +63,10 @@ void WriteCurve(PimletContext& ctx, const PimletAdjustments& a, int32_t bitDepth
     ctx.adjustments() = tone::Adjustments::Uniform(a.brightness, a.contrast, a.highlight, a.shadow, a.gamma);
     const std::string temp = ordavel::platform::SystemTemporaryDirectory();
     const std::string path = WithSeparator(temp) + (bitDepth == 8 ? "gamma_8a.gam" : "gamma_1a.gam");
-    // The scan goes on either way; the driver then takes whatever curve it finds.
-    switch (tone::WriteCurveFile(path, ctx.adjustments())) {
+    // The scan goes on either way; the driver then takes whatever curve it finds. Without a
+    // temporary directory there is nowhere to put the curve (never the root folder).
+    const auto written = temp.empty() ? tone::CurveFileResult::CannotCreate : tone::WriteCurveFile(path, ctx.adjustments());
+    switch (written) {
         case tone::CurveFileResult::Written: break;
         case tone::CurveFileResult::CannotCreate:
             ordavel::platform::ShowErrorMessage(tone::kCurveFileErrorCaption, tone::kCannotCreateCurveFile);

@@ -116,6 +116,11 @@ bool RegistryKey::setDword(const std::string& name, uint32_t value) const {
     return setValue(name, v);
 }
 
+bool RegistryKey::deleteValue(const std::string& name) const {
+    if (!WantsWrite(access_) || !ValidValueName(name)) return false;
+    return ::unlink((folder_ + "/" + name + ".value").c_str()) == 0 || errno == ENOENT;
+}
+
 std::optional<RegistryValue> RegistryKey::query(const std::string& name) const {
     if (!ValidValueName(name)) return std::nullopt;
     std::ifstream in(folder_ + "/" + name + ".value", std::ios::binary);

@@ -34,6 +34,8 @@ public:
     // store refuses the write.
     bool setValue(const std::string& name, const RegistryValue& value) const;
     bool setDword(const std::string& name, uint32_t value) const;
+    // Removes the value; true when it is gone afterwards (also when it never existed).
+    bool deleteValue(const std::string& name) const;
     // The value, or nullopt when it is missing or its file is unreadable or malformed.
     std::optional<RegistryValue> query(const std::string& name) const;
 

@@ -59,6 +59,9 @@ void Watch(client::DriverBinding& driver, ordavel::platform::StopRequest& stop, 
             if (!ClientScanRunning()) Publish(state);
         }
     } while (!stop.waitFor(options.intervalMs));
+    // The answer goes with the monitor: a library finding no monitor must not act on a value
+    // written by one that has ended.
+    client::DeleteKeyValue(client::kPaperLoadedValue);
 }
 
 int PrintStatus() {

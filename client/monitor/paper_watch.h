@@ -29,7 +29,7 @@ struct WatchOptions {
 };
 
 // Runs until `stop` is requested: looks at the scanner whenever no client scan runs and keeps
-// "bPaperLoaded" up to date. The first look happens at once.
+// "bPaperLoaded" up to date. The first look happens at once; the answer is withdrawn at the end.
 void Watch(client::DriverBinding& driver, ordavel::platform::StopRequest& stop, const WatchOptions& options);
 
 // The monitor's status for people: presence, the client's scan flag and the last answer.

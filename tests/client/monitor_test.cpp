@@ -59,6 +59,7 @@ TEST(Monitor, EndsOnAStopRequestAndReleasesItsPresence) {
         ::kill(static_cast<pid_t>(MonitorPid(desk)), signal);
         for (int i = 0; i < 200 && MonitorPresent(desk); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_FALSE(MonitorPresent(desk)) << "signal " << signal;
+        EXPECT_FALSE(desk.value("bPaperLoaded")) << "an ended monitor leaves no answer behind";
         const PimletRun status = desk.monitor("--status");
         EXPECT_EQ(status.result, 1);
         EXPECT_NE(status.output.find("not running"), std::string::npos);
