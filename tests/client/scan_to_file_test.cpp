@@ -176,6 +176,9 @@ TEST(Driver, MissingLibraryEndsWithTheParameterFailure) {
     const PimletRun run = desk->scan({});
     EXPECT_EQ(run.result, 11) << run.output;
     EXPECT_EQ(run.pages, 0u);
+    // A Windows directory that does not exist at all is the same to the library.
+    fs::remove_all(desk->windir());
+    EXPECT_EQ(desk->scan({}).result, 11);
     EXPECT_EQ(desk->value("bScanStart"), 0u);
     EXPECT_EQ(TwainScan(*desk), "1") << "the driver's own curves are back in force";
     EXPECT_TRUE(fs::exists(desk->tmp() + "/gamma_8a.gam")) << "the curve was written before the loop";
@@ -187,6 +190,15 @@ TEST(Driver, ThatRefusesTheParametersEndsWithTheirFailure) {
     const PimletRun run = desk->scan({});
     EXPECT_EQ(run.result, 12) << run.output;
     EXPECT_EQ(desk->value("bScanStart"), 0u);
+}
+
+TEST(Driver, CurveThatCannotBeWrittenIsReportedAndTheScanGoesOn) {
+    auto desk = DeskWithPaperAnswer(1, "nocurve");
+    fs::create_directories(desk->tmp() + "/gamma_8a.gam");  // nothing can replace a folder
+    const PimletRun run = desk->scan({});
+    EXPECT_EQ(run.result, 0) << run.output;
+    EXPECT_EQ(run.pages, 1u);
+    EXPECT_NE(run.output.find("File Error: Can't write file!"), std::string::npos) << run.output;
 }
 
 TEST(Handshake, ScanFlagThatCannotBeSetEndsWithItsFailure) {
