@@ -1,6 +1,7 @@
 // Time for the whole system: a millisecond tick count that wraps like the platform's, and sleep.
-// Production uses the real clock; the virtual scanner and the tests use a virtual clock in which
-// sleeping advances time at once. Nothing else reads the system clock.
+// Production uses the real clock; the in-process virtual scanner and the tests use a virtual
+// clock in which sleeping advances time at once; processes sharing one virtual scanner run on
+// real time scaled by the speed its server announces. Nothing else reads the system clock.
 #pragma once
 
 #include <cstdint>
@@ -42,5 +43,26 @@ public:
 private:
     uint64_t nowMicros_;
 };
+
+// Real time running `speed` times faster, counted from `originMicros` of the system-wide
+// monotonic clock (MonotonicMicroseconds): every process built on the same origin and speed reads
+// the same time. Sleeping sleeps the real time that stands for the requested time.
+class ScaledRealClock final : public Clock {
+public:
+    ScaledRealClock(double speed, uint64_t originMicros);
+    uint32_t tickCount() override { return static_cast<uint32_t>(microseconds() / 1000); }
+    uint64_t microseconds() override;
+    void sleep(uint32_t milliseconds) override;
+    double speed() const { return speed_; }
+
+private:
+    double speed_;
+    uint64_t originMicros_;
+};
+
+// Microseconds of the system-wide monotonic clock: the same time base in every process.
+uint64_t MonotonicMicroseconds();
+// Sleeps at least that much real time.
+void SleepRealMicroseconds(uint64_t micros);
 
 }  // namespace ordavel::platform

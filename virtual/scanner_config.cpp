@@ -128,6 +128,13 @@ void readUsb(ConfigReader& r, UsbConfig& u) {
     r.number("USB", "Read_Timeout_Ms", u.timeoutMs, 1, 1e7);
 }
 
+// Speeds above a few hundred make the host's own work (socket round trips, line processing) look
+// like seconds of device time, so the feed's polls overshoot; the bound keeps that out of reach.
+void readSharing(ConfigReader& r, SharingConfig& s) {
+    r.number("Sharing", "Speed", s.speed, 1, 1000);
+    r.number("Sharing", "Idle_Ms", s.idleMs, 0, 3.6e6);
+}
+
 // A page name is a built-in page or a PNG file, relative to the configuration's folder.
 std::string resolvePage(const std::string& page, const std::string& configPath) {
     for (const auto& name : BuiltinPageNames()) {
@@ -231,6 +238,7 @@ bool LoadScannerConfig(const std::string& path, ScannerConfig& config, std::stri
     readSensor(r, c.sensor);
     readPath(r, c.path);
     readUsb(r, c.usb);
+    readSharing(r, c.sharing);
     readFeeder(r, c.feeder);
     readFaults(r, c);
     if (!r.ok()) {

@@ -47,6 +47,13 @@ struct UsbConfig {
     uint32_t timeoutMs = 5000;        // how long a read of the data port waits at most
 };
 
+// How the scanner runs when processes share it through its server: real time scaled by `speed`
+// (1 is the hardware's pace), and how long the server stays up after its last client left.
+struct SharingConfig {
+    double speed = 1.0;
+    uint32_t idleMs = 5000;
+};
+
 enum class FirstSheetPlacement { Ready, Entrance };
 
 struct SheetConfig {
@@ -69,6 +76,7 @@ struct ScannerConfig {
     SensorConfig sensor;
     PathConfig path;
     UsbConfig usb;
+    SharingConfig sharing;
     FeederConfig feeder;
     std::vector<Fault> faults;
     uint64_t faultSeed = 1;

@@ -10,8 +10,9 @@ namespace {
 
 constexpr const char* kInternalName = "virtual";
 
-// UTF-8 to UTF-16, as the USB string descriptors carry the names; malformed bytes become U+FFFD.
-std::u16string toUtf16(const std::string& text) {
+}  // namespace
+
+std::u16string Utf8ToUtf16(const std::string& text) {
     std::u16string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -40,6 +41,8 @@ std::u16string toUtf16(const std::string& text) {
     return out;
 }
 
+namespace {
+
 class InProcessPipe final : public platform::RawPipe {
 public:
     explicit InProcessPipe(std::shared_ptr<VirtualScanner> scanner) : scanner_(std::move(scanner)) {}
@@ -65,7 +68,7 @@ public:
 
     std::vector<platform::DeviceInfo> devices() override {
         if (!scanner_->present()) return {};
-        return {{toUtf16(scanner_->config().manufacturer), toUtf16(scanner_->config().product), kInternalName}};
+        return {{Utf8ToUtf16(scanner_->config().manufacturer), Utf8ToUtf16(scanner_->config().product), kInternalName}};
     }
 
     std::unique_ptr<platform::RawPipe> open(const std::string& internalName) override {

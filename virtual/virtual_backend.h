@@ -23,6 +23,9 @@ std::shared_ptr<platform::DeviceBackend> MakeVirtualScannerBackend(
 std::shared_ptr<VirtualScanner> LoadVirtualScanner(const std::string& configPath,
                                                    std::shared_ptr<platform::VirtualClock> clock, std::string& error);
 
+// UTF-8 to UTF-16, as the USB string descriptors carry the names; malformed bytes become U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& text);
+
 // A backend offering an existing scanner. Its one device is listed while the scanner is present
 // (not disconnected); every open gives a new raw pipe onto the same scanner.
 std::shared_ptr<platform::DeviceBackend> MakeVirtualScannerBackend(std::shared_ptr<VirtualScanner> scanner);

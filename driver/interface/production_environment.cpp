@@ -1,24 +1,58 @@
 // The production environment of the driver library: the system temporary directory and the
-// device list. With MIRT_VIRTUAL_SCANNER naming a virtual scanner configuration, that scanner is
-// listed first (so it is the one opened even when a real scanner of the same names is attached)
-// and time is virtual, so a page costs no real time; otherwise time is real.
+// device list, with the real clock.
+//
+// MIRT_VIRTUAL_SCANNER naming a virtual scanner configuration lists that scanner first (so it is
+// the one opened even when a real scanner of the same names is attached). It is the shared
+// device of that configuration: every process of the user that names the same file reaches one
+// scanner (one feeder, one device lock, one time) through the configuration's server, which the
+// first of them starts. The driver's clock then follows the time the server announces: real time
+// times the configured speed.
+//
+// MIRT_VIRTUAL_PRIVATE=1 gives this process a scanner of its own instead, modelled in the process
+// on virtual time (a page costs no real time): what the demonstration feeder of `mirt` and tests
+// that want determinism use.
 #include "driver/interface/production_environment.h"
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/background_process.h"
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "platform/temp_dir.h"
 #include "platform/usb_device_backend.h"
+#include "virtual/shared_scanner_client.h"
 #include "virtual/virtual_backend.h"
 
 namespace ordavel::interface {
 
 namespace {
 
-std::string VirtualScannerConfig() {
-    const char* value = std::getenv("MIRT_VIRTUAL_SCANNER");
-    return value != nullptr ? value : "";
+std::string VirtualScannerConfig() { return platform::GetEnvironment("MIRT_VIRTUAL_SCANNER"); }
+
+bool PrivateVirtualScanner() {
+    const std::string value = platform::GetEnvironment("MIRT_VIRTUAL_PRIVATE");
+    return !value.empty() && value != "0";
+}
+
+void SayMissing(const std::string& error) {
+    // The user asked for this scanner explicitly; say why it is missing rather than leaving
+    // only "device not found" later.
+    std::fprintf(stderr, "Ordavel: virtual scanner %s: %s\n", VirtualScannerConfig().c_str(), error.c_str());
+}
+
+// The server program: named by MIRT_VIRTUAL_SERVER, else beside the file that holds this code
+// (the driver library, or a program linking the driver), else in the "bin" folder next to that
+// file's folder (a library in "lib", programs in "bin", as in the build tree and an installed
+// prefix), else, as a last resort for a library copied out of the build tree, the build tree's
+// own program folder.
+std::string SharedScannerServerProgram() {
+    static const char anchor = 0;
+    const std::string here = platform::ModuleFolderOf(&anchor);
+    std::vector<std::string> folders{here};
+    if (!here.empty()) folders.push_back(here + "/../bin");
+    folders.emplace_back(MIRT_BUILD_PROGRAM_DIR);
+    return virtual_scanner::FindSharedScannerServer(platform::GetEnvironment("MIRT_VIRTUAL_SERVER"), folders);
 }
 
 }  // namespace
@@ -31,9 +65,7 @@ void AddProductionDeviceBackends(platform::DeviceList& devices,
         if (backend) {
             devices.addBackend(std::move(backend));
         } else {
-            // The user asked for this scanner explicitly; say why it is missing rather than
-            // leaving only "device not found" later.
-            std::fprintf(stderr, "Ordavel: virtual scanner %s: %s\n", VirtualScannerConfig().c_str(), error.c_str());
+            SayMissing(error);
         }
     }
     if (auto usb = platform::MakeUsbDeviceBackend()) devices.addBackend(std::move(usb));
@@ -41,14 +73,25 @@ void AddProductionDeviceBackends(platform::DeviceList& devices,
 
 DriverEnvironment MakeProductionEnvironment() {
     DriverEnvironment env;
+    env.devices = std::make_shared<platform::DeviceList>();
     std::shared_ptr<platform::VirtualClock> virtualClock;
-    if (!VirtualScannerConfig().empty()) {
+    const std::string config = VirtualScannerConfig();
+    if (!config.empty() && PrivateVirtualScanner()) {
         virtualClock = std::make_shared<platform::VirtualClock>();
         env.clock = virtualClock;
-    } else {
-        env.clock = std::make_shared<platform::RealClock>();
+    } else if (!config.empty()) {
+        std::string error;
+        virtual_scanner::SharedScannerStart start;
+        start.serverProgram = SharedScannerServerProgram();
+        if (auto shared = virtual_scanner::ConnectSharedScanner(config, start, error)) {
+            env.clock = std::make_shared<platform::ScaledRealClock>(shared->announcement.speed,
+                                                                    shared->announcement.originMicros);
+            env.devices->addBackend(std::move(shared->backend));
+        } else {
+            SayMissing(error);
+        }
     }
-    env.devices = std::make_shared<platform::DeviceList>();
+    if (!env.clock) env.clock = std::make_shared<platform::RealClock>();
     AddProductionDeviceBackends(*env.devices, virtualClock);
     env.tempDirectory = platform::SystemTemporaryDirectory();
     env.workingDirectory.clear();  // the process's current directory

@@ -1,5 +1,6 @@
-// The environment the shipped library runs in: the real clock, the system temporary directory
-// and the device list with every device backend this build offers.
+// The environment the shipped library runs in: the real clock (or the shared virtual scanner's
+// scaled one), the system temporary directory and the device list with every device backend
+// this build offers.
 #pragma once
 
 #include "platform/clock.h"
@@ -13,7 +14,7 @@ namespace ordavel::interface {
 DriverEnvironment MakeProductionEnvironment();
 
 // Adds the device backends of this build to the production device list.
-// With a virtual clock, the virtual scanner named by MIRT_VIRTUAL_SCANNER comes first.
+// With a virtual clock, the in-process virtual scanner named by MIRT_VIRTUAL_SCANNER comes first.
 void AddProductionDeviceBackends(platform::DeviceList& devices,
                                  const std::shared_ptr<platform::VirtualClock>& virtualClock);
 

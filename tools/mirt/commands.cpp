@@ -41,6 +41,9 @@ int PrepareScanner(Purpose purpose, Prepared& out) {
         // The demonstration feeder holds pages; calibration needs the white sheet alone.
         out.choice.virtualConfig = WriteVirtualCalibrationConfig(out.tempDir, DataDirectory());
         ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", out.choice.virtualConfig);
+        // The calibration sheet is a scanner of this process alone: the shared device of the
+        // user's configuration keeps its feeder for the scan that follows.
+        ordavel::platform::SetEnvironment("MIRT_VIRTUAL_PRIVATE", "1");
         Tell("the virtual scanner's calibration sheet is in the rollers");
     }
     return kExitOk;

@@ -171,6 +171,7 @@ ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataD
     const std::string demoConfig = (fs::path(tempDir) / "mirt-demo-scanner.ini").string();
     if (!configured.empty() && configured == demoConfig) {
         // Chosen earlier in this run (or by the run that started this one).
+        ordavel::platform::SetEnvironment("MIRT_VIRTUAL_PRIVATE", "1");
         choice.demo = true;
         choice.virtualConfig = configured;
         return choice;
@@ -190,6 +191,9 @@ ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataD
     (void)demoConfig;
     choice.firstSheetAtEntrance = false;
     ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", choice.virtualConfig);
+    // The demonstration feeder is new for every run: a scanner of this process alone, on
+    // virtual time, not a device shared with other programs.
+    ordavel::platform::SetEnvironment("MIRT_VIRTUAL_PRIVATE", "1");
     say("no scanner attached: using the reference virtual scanner with three sample pages "
         "(test chart, ticket, document)");
     return choice;
