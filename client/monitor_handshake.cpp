@@ -58,6 +58,16 @@ int32_t GetPaperLoaded() {
     return static_cast<int32_t>(v);
 }
 
+void AwaitFreshPaperAnswer(ordavel::platform::Clock& realClock) {
+    constexpr uint32_t kPollMs = 50;
+    DeleteKeyValue(kPaperLoadedValue);
+    uint32_t answer = 0;
+    for (uint32_t waited = 0; waited < kMonitorStartWaitMs; waited += kPollMs) {
+        if (ReadKeyDword(kPaperLoadedValue, answer)) return;
+        realClock.sleep(kPollMs);
+    }
+}
+
 void StartMonitor(ordavel::platform::Clock& realClock) {
     if (ordavel::platform::PresenceHeld(kMonitorPresence)) return;
     const std::string program = MonitorProgramPath();

@@ -19,6 +19,9 @@ inline constexpr const char* kMonitorPresence = "usbHalvex";
 // Held by the library for the length of a call that scans, so that applications of one user
 // take turns at the scanner instead of interleaving their sheets.
 inline constexpr const char* kClientScanPresence = "usbHalvex-client-scan";
+// Held by whoever uses the scanner: the library for a whole call that scans, the monitor for
+// one look. The monitor skips a look it cannot take it for; the library waits for a look to end.
+inline constexpr const char* kDeviceUsePresence = "usbHalvex-device";
 
 inline constexpr uint32_t kScanIdle = 0;
 inline constexpr uint32_t kScanRunning = 1;
@@ -39,6 +42,10 @@ int32_t GetPaperLoaded();
 // Starts the monitor program unless a monitor is present, then waits (real time) for it to
 // write its first value. A program that cannot be started is not detected here.
 void StartMonitor(ordavel::platform::Clock& realClock);
+
+// Withdraws the monitor's answer and waits (real time, at most the start wait) until the
+// monitor has written a new one: for a call that waited while another application scanned.
+void AwaitFreshPaperAnswer(ordavel::platform::Clock& realClock);
 
 // A 32-bit value of the key read as four raw bytes whatever its type; nullopt-like false when
 // it is missing or not four bytes long.

@@ -157,15 +157,22 @@ int ScanToFile(PimletContext& ctx, const PimletAdjustments* adjust, const Pimlet
     // (the kernel frees the turn of a process that dies). The device lock alone guards single
     // transfers, not a sheet's programming, acquisition and feed. Waiting without a bound is the
     // choice made here; an unusable runtime folder leaves the call unguarded rather than failing.
-    const auto turn = ordavel::platform::Presence::TakeWhenFree(kClientScanPresence);
+    auto turn = ordavel::platform::Presence::Take(kClientScanPresence);
+    const bool waited = !turn;
+    if (waited) turn = ordavel::platform::Presence::TakeWhenFree(kClientScanPresence);
     StartMonitor(ctx.realClock());
     ctx.driver().bind(DriverLibraryPath());
+    // The monitor's answer dates from before the other application's scan; ask for a new one.
+    if (waited) AwaitFreshPaperAnswer(ctx.realClock());
     const int32_t loaded = GetPaperLoaded();
     if (loaded != 1) {
         SetScanStart(kScanIdle);
         *pagesOut = 0;
         return ResultOfPaperLoaded(loaded);
     }
+    // From here on the device is this call's: a look of the monitor that has begun ends first,
+    // and no new one begins until the call is over.
+    const auto deviceUse = ordavel::platform::Presence::TakeWhenFree(kDeviceUsePresence);
 
     SetTwainScan("0");
     WriteCurve(ctx, *adjust, request->bitDepth);

@@ -53,10 +53,13 @@ PaperState LookAtScanner(client::DriverBinding& driver) {
 
 void Watch(client::DriverBinding& driver, ordavel::platform::StopRequest& stop, const WatchOptions& options) {
     do {
+        // The scanner is left alone while the library uses it; the flag says so to monitors of
+        // other builds, the device-use lock closes the gap between a look and a starting call.
         if (!ClientScanRunning()) {
-            const PaperState state = LookAtScanner(driver);
-            // The answer of a look cut short by a starting client scan is not published.
-            if (!ClientScanRunning()) Publish(state);
+            if (const auto use = ordavel::platform::Presence::Take(client::kDeviceUsePresence)) {
+                const PaperState state = LookAtScanner(driver);
+                if (!ClientScanRunning()) Publish(state);
+            }
         }
     } while (!stop.waitFor(options.intervalMs));
     // The answer goes with the monitor: a library finding no monitor must not act on a value

@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "tests/support/image_stats.h"
 #include "tests/support/pimlet_desk.h"
+#include "tests/support/pimlet_pages.h"
 #include "tests/support/sheet_scan_rig.h"
 
 namespace ordavel::test {
@@ -26,44 +27,6 @@ namespace fs = std::filesystem;
 
 std::string TwainScan(const PimletDesk& desk) {
     return platform::ReadProfileString(desk.tmp() + "/Mirt.def", "TWAINSCAN", "TwainScan").value_or("");
-}
-
-// A bitmap file read back: header fields and pixels by their place on the page (top row 0).
-struct Bitmap {
-    std::vector<uint8_t> bytes;
-    uint32_t width() const { return Le32(bytes, 18); }
-    uint32_t height() const { return Le32(bytes, 22); }
-    uint32_t dataOffset() const { return Le32(bytes, 10); }
-    uint32_t rowBytes() const { return (bytes[28] * width() + 31) / 32 * 4; }
-    uint8_t grey(uint32_t x, uint32_t y) const { return bytes[dataOffset() + (height() - 1 - y) * rowBytes() + x]; }
-    bool white(uint32_t x, uint32_t y) const {
-        return ((bytes[dataOffset() + (height() - 1 - y) * rowBytes() + x / 8] >> (7 - x % 8)) & 1) != 0;
-    }
-    double meanGrey() const {
-        double sum = 0;
-        for (uint32_t y = 0; y < height(); y += 4)
-            for (uint32_t x = 0; x < width(); x += 4) sum += grey(x, y);
-        return sum / ((height() + 3) / 4 * ((width() + 3) / 4));
-    }
-};
-
-// The file layout every page bitmap shares.
-void ExpectBitmapLayout(const Bitmap& bmp, uint32_t width, uint32_t height, uint32_t bits) {
-    const uint32_t palette = bits == 8 ? 256 : 2;
-    const uint32_t row = (bits * width + 31) / 32 * 4;
-    ASSERT_GE(bmp.bytes.size(), 62u);
-    EXPECT_EQ(bmp.bytes[0], 'B');
-    EXPECT_EQ(bmp.bytes[1], 'M');
-    EXPECT_EQ(Le32(bmp.bytes, 2), row * height + palette * 4 + 54);
-    EXPECT_EQ(bmp.bytes.size(), row * height + palette * 4 + 54);
-    EXPECT_EQ(bmp.dataOffset(), palette * 4 + 54);
-    EXPECT_EQ(Le32(bmp.bytes, 14), 40u);
-    EXPECT_EQ(bmp.width(), width);
-    EXPECT_EQ(bmp.height(), height);
-    EXPECT_EQ(Le16(bmp.bytes, 26), 1u);
-    EXPECT_EQ(Le16(bmp.bytes, 28), bits);
-    EXPECT_EQ(Le32(bmp.bytes, 46), palette);
-    EXPECT_EQ(Le32(bmp.bytes, 54 + 4 * (palette - 1)), 0xFFFFFFFFu) << "the last palette entry is white";
 }
 
 // A desk whose monitor is this test process: its presence held, "bPaperLoaded" as given.
@@ -210,45 +173,6 @@ TEST(Handshake, ScanFlagThatCannotBeSetEndsWithItsFailure) {
     EXPECT_EQ(run.pages, 0u);
     EXPECT_TRUE(fs::is_empty(desk->out()));
     EXPECT_EQ(TwainScan(*desk), "1");
-}
-
-// The page's ground truth: the same sheets scanned through the driver in this process on a
-// fresh model of the same scanner, whose record of what lay under each line is compared with
-// the page files (grey pages: correlation with the reflectance).
-std::vector<double> GroundTruthAgreement(const std::vector<std::string>& pages, const PimletDesk& desk) {
-    std::vector<virtual_scanner::SheetConfig> sheets;
-    for (const auto& page : pages) {
-        virtual_scanner::SheetConfig sheet;
-        sheet.page = page;
-        sheets.push_back(sheet);
-    }
-    SheetScanRig rig(sheets, "pimlet-truth");
-    std::vector<double> agreement;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        const ClientScan scan{ClientWindow::Narrow, true, false, 1};
-        EXPECT_EQ(rig.SetParams(scan), 0);
-        rig.ScanSheet(scan);
-        char name[32];
-        std::snprintf(name, sizeof name, "page%03zu.bmp", i + 1);
-        const Bitmap bmp{desk.readOutput(name)};
-        if (bmp.bytes.size() < 62) {
-            agreement.push_back(0);
-            continue;
-        }
-        std::vector<double> scanned, truth;
-        for (uint32_t y = 0; y < bmp.height(); y += 4) {
-            for (uint32_t x = 0; x < bmp.width(); x += 4) {
-                const auto t = rig.Truth(284, static_cast<int32_t>(x), static_cast<int32_t>(y));
-                if (!t) continue;
-                scanned.push_back(bmp.grey(x, y));
-                truth.push_back(*t);
-            }
-        }
-        agreement.push_back(scanned.size() < 1000 ? 0.0 : Correlation(scanned, truth));
-        rig.Feed();
-        rig.PaperEmpty();
-    }
-    return agreement;
 }
 
 TEST(Scanning, ThreeSheetsBecomeThreeBitmapsThatShowThePaper) {

@@ -94,6 +94,10 @@ void PimletDesk::feeder(const std::vector<std::string>& pages, const std::vector
     for (std::size_t i = 0; i < pages.size(); ++i) {
         WriteProfileString(scannerConfig_, "Sheet " + std::to_string(i + 1), "Page", pages[i]);
     }
+    // Used when the scanner is shared: ten times real time keeps a page under a second while the
+    // host's own work stays small against the feed's 10 ms polls; the server leaves soon after.
+    WriteProfileString(scannerConfig_, "Sharing", "Speed", "10");
+    WriteProfileString(scannerConfig_, "Sharing", "Idle_Ms", "3000");
     WriteProfileString(scannerConfig_, "Faults", "Count", std::to_string(faults.size()));
     for (std::size_t i = 0; i < faults.size(); ++i) {
         for (const auto& [key, value] : faults[i]) {
@@ -120,7 +124,8 @@ void PimletDesk::markerMonitor(const std::string& marker) {
 
 std::string PimletDesk::environment() const {
     return "TMPDIR=" + Quoted(tmp()) + " MIRT_REGISTRY=" + Quoted(registry()) + " MIRT_RUNTIME_DIR=" +
-           Quoted(runtime()) + " MIRT_WINDIR=" + Quoted(windir()) + " MIRT_VIRTUAL_SCANNER=" + Quoted(scannerConfig_);
+           Quoted(runtime()) + " MIRT_WINDIR=" + Quoted(windir()) + " MIRT_VIRTUAL_SCANNER=" + Quoted(scannerConfig_) +
+           (shared_ ? "" : " MIRT_VIRTUAL_PRIVATE=1");
 }
 
 PimletRun PimletDesk::scan(const PimletScan& s, const std::string& prefix, std::optional<std::string> directory) {

@@ -50,7 +50,11 @@ public:
     std::string keyFolder() const { return registry() + "/HKEY_CURRENT_USER/SOFTWARE/USBHalvex"; }
 
     // The reference scanner with these sheets (the first at the ready position) and faults.
+    // Each program of the desk models it on its own virtual time unless shareScanner() was
+    // called: then every program reaches the one device of the configuration through its server,
+    // running at ten times real time.
     void feeder(const std::vector<std::string>& pages, const std::vector<FaultKeys>& faults = {});
+    void shareScanner() { shared_ = true; }
     // The Windows directory holds the built driver and monitor (the default), or only what is asked.
     void windowsDirectory(bool driver, bool monitor);
     // A stand-in monitor program that only leaves `marker` behind when it is started.
@@ -80,6 +84,7 @@ public:
 private:
     std::string root_;
     std::string scannerConfig_;
+    bool shared_ = false;
     std::unique_ptr<platform::Presence> presence_;
 };
 
