@@ -88,6 +88,8 @@ TEST(Monitor, WithoutAScannerSaysSoAndTheLibraryPassesItOn) {
     // Nothing to open: the virtual scanner's configuration is missing and no scanner is attached.
     desk.feeder({});
     fs::remove(desk.root() + "/scanner.ini");
+    std::thread([&desk] { desk.monitor("--interval 100"); }).detach();
+    ASSERT_TRUE(desk.waitForPaperValue(3, 3000));
     const PimletRun run = desk.scan({});
     EXPECT_EQ(run.result, 4) << run.output;
     EXPECT_EQ(desk.value("bPaperLoaded"), 3u);
