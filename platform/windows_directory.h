@@ -1,0 +1,20 @@
+// The Windows directory: where the client finds the driver library and the scan monitor
+// ("twain_32/Mirt/" below it).
+#pragma once
+
+#include <string>
+
+namespace ordavel::platform {
+
+// $MIRT_WINDIR when set; else, from the folder of the library or program containing this code,
+// "../windir" (the build tree), "../share/mirt/windir" (an installed library) or the directory
+// above "twain_32/Mirt" (a program installed inside it); else the installation's configured
+// "<data directory>/mirt/windir".
+// Never ends in a separator unless it is "/".
+std::string WindowsDirectory();
+
+// The platform's file names of the driver library and the monitor program in that folder.
+inline constexpr const char* kDriverLibraryFile = "libOrdavel.so";
+inline constexpr const char* kMonitorProgramFile = "Halvex";
+
+}  // namespace ordavel::platform
