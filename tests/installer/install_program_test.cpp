@@ -222,6 +222,21 @@ TEST(InstallerProgram, OddSysfsEntriesAreSkipped) {
     EXPECT_EQ(tree.files("win/devices"), std::vector<std::string>{"USB#VID_F1D7&PID_0B02#1-5.device"});
 }
 
+TEST(InstallerProgram, RulesAreReloadedOnlyWhenTheyChange) {
+    InstallerTree tree;
+    tree.write("udevadm", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/udevadm.log\"\n");
+    std::filesystem::permissions(tree.path("udevadm"), std::filesystem::perms::owner_all);
+    const std::string environment = "MIRT_UDEVADM='" + tree.path("udevadm") + "'";
+    tree.run("5", environment);
+    tree.run("5", environment);  // the same INF again: the rule stays as it was
+    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udevadm.log")),
+              "control --reload\ntrigger --action=change --subsystem-match=usb\n");
+    tree.run("55", environment);
+    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udevadm.log")),
+              "control --reload\ntrigger --action=change --subsystem-match=usb\n"
+              "control --reload\ntrigger --action=change --subsystem-match=usb\n");
+}
+
 TEST(InstallerProgram, StoreThatIsNotWritableStagesNothingAndSaysSoInItsStatus) {
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     InstallerTree tree;

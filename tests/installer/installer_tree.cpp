@@ -23,9 +23,9 @@ InstallerTree::InstallerTree() : dir_("installer") {
     }
 }
 
-InstallerRun InstallerTree::run(const std::string& arguments) const {
+InstallerRun InstallerTree::run(const std::string& arguments, const std::string& environment) const {
     const std::string command = "env MIRT_WINDIR='" + windows() + "' MIRT_SYSFS='" + path("sys") +
-                                "' MIRT_UDEV_RULES_DIR='" + path("rules") + "' MIRT_UDEVADM= '" + bin("install") +
+                                "' MIRT_UDEV_RULES_DIR='" + path("rules") + "' MIRT_UDEVADM= " + environment + " '" + bin("install") +
                                 "' " + arguments + " > '" + path("out.txt") + "' 2> '" + path("err.txt") + "'";
     InstallerRun result;
     const int status = std::system(command.c_str());

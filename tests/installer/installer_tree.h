@@ -19,7 +19,8 @@ class InstallerTree {
 public:
     InstallerTree();
 
-    InstallerRun run(const std::string& arguments) const;
+    // `environment`: extra "NAME=value" words that override the tree's own.
+    InstallerRun run(const std::string& arguments, const std::string& environment = "") const;
 
     std::string bin(const std::string& name = "") const { return path("bin/" + name); }
     std::string windows(const std::string& name = "") const { return path("win/" + name); }
