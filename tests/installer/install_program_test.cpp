@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BrokenInfCase{"Missing", "", "Error 2 in SetupOpenInfFile: No such file or directory"},
         BrokenInfCase{"Empty", "", "Error E0000100 in SetupOpenInfFile: ERROR_WRONG_INF_STYLE"},
-        BrokenInfCase{"Binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0[\x90\xff", 15) + Padded("", 3000, '\xfe'),
+        BrokenInfCase{"Binary", std::string("\x7f" "ELF\x02\x01\x01\0\0\0[\x90\xff", 13) + Padded("", 3000, '\xfe'),
                       "Error E0000000 in SetupOpenInfFile: ERROR_EXPECTED_SECTION_NAME"},
         BrokenInfCase{"Truncated", kVersion + "[Manufac", "Error E0000001 in SetupOpenInfFile: ERROR_BAD_SECTION_NAME_LINE"},
         BrokenInfCase{"NoManufacturer", kVersion + "[Strings]\r\nMfg=\"QUVE\"\r\n",
