@@ -116,7 +116,10 @@ bool MakeDirectories(const std::string& path, uint32_t& error) {
     std::error_code ec;
     fs::create_directories(path, ec);
     if (ec) {
-        error = ErrorFromErrno(ec.value());
+        // Something that is not a folder in the way reads as a missing path, not as "exists".
+        std::error_code statError;
+        const bool blocked = fs::exists(path, statError) && !fs::is_directory(path, statError);
+        error = blocked ? setup_error::kPathNotFound : ErrorFromErrno(ec.value());
         return false;
     }
     if (!fs::is_directory(path, ec)) {

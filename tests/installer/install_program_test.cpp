@@ -237,18 +237,50 @@ TEST(InstallerProgram, RulesAreReloadedOnlyWhenTheyChange) {
               "control --reload\ntrigger --action=change --subsystem-match=usb\n");
 }
 
-TEST(InstallerProgram, StoreThatIsNotWritableStagesNothingAndSaysSoInItsStatus) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+// A store the installer cannot write to: a folder without write permission (for users other
+// than root), or a file where the folder should be (for everyone).
+struct UnwritableCase {
+    const char* name;
+    const char* blocked;  // relative to the tree
+    bool byPermission;
+    const char* arguments;
+    std::vector<std::string> log;
+    std::string errors;
+};
+
+class UnwritableStore : public ::testing::TestWithParam<UnwritableCase> {};
+
+TEST_P(UnwritableStore, FailsTheOperationAndLeavesNothingHalfDone) {
+    namespace fs = std::filesystem;
+    if (GetParam().byPermission && ::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     InstallerTree tree;
-    std::filesystem::create_directories(tree.windows("inf"));
-    std::filesystem::permissions(tree.windows("inf"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const auto run = tree.run("2");
-    std::filesystem::permissions(tree.windows("inf"), std::filesystem::perms::owner_all);
-    EXPECT_EQ(run.log, LogOf({ll::kInstallStart, ll::kNoDeviceBulk}));
+    if (GetParam().byPermission) {
+        fs::create_directories(tree.path(GetParam().blocked));
+        fs::permissions(tree.path(GetParam().blocked), fs::perms::owner_read | fs::perms::owner_exec);
+    } else {
+        tree.write(GetParam().blocked, "not a folder");
+    }
+    const auto run = tree.run(GetParam().arguments);
+    if (GetParam().byPermission) fs::permissions(tree.path(GetParam().blocked), fs::perms::owner_all);
+    EXPECT_EQ(run.log, LogOf(GetParam().log));
+    EXPECT_EQ(run.errors, GetParam().errors);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(tree.files("win/inf").empty());
     EXPECT_EQ(tree.ruleFile(), "");
+    EXPECT_TRUE(tree.files("win/devices").empty() || !fs::is_directory(tree.windows("devices")));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, UnwritableStore,
+    ::testing::Values(
+        UnwritableCase{"InfStoreReadOnly", "win/inf", true, "2", {ll::kInstallStart, ll::kNoDeviceBulk}, ""},
+        UnwritableCase{"InfStoreIsAFile", "win/inf", false, "2", {ll::kInstallStart, ll::kNoDeviceBulk}, ""},
+        UnwritableCase{"DeviceStoreIsAFile", "win/devices", false, "8",
+                       {ll::kProgressDots, ll::kRootInstallFailed},
+                       "Error: Error 3 in SetupDiCallClassInstaller(DIF_REGISTERDEVICE): Not a directory\n"},
+        UnwritableCase{"InfStoreIsAFileForTheRootDevice", "win/inf", false, "8",
+                       {ll::kProgressDots, ll::kRootInstallFailed},
+                       "Error: Error 3 in UpdateDriverForPlugAndPlayDevices: Not a directory\n"}),
+    [](const auto& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace installer::test
