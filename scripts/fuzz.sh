@@ -19,6 +19,7 @@ TARGETS=(
   calibration_files_fuzzer    # "cr.dat" with "BlackFINE.PXL"
   work_file_fuzzer            # the ".pxl" work-file header and lines
   device_reply_fuzzer         # register reads and data-port answers of the controller
+  inf_file_fuzzer             # the installer's INF files
 )
 [ $# -gt 0 ] && TARGETS=("$@")
 
@@ -46,6 +47,9 @@ seeds_work_file_fuzzer() {  # selector, line counts, then the file
   for selector in '\x00' '\x01' '\x06' '\x16'; do
     { printf "$selector"'\x30'; printf "$header"; head -c 400 /dev/urandom; } > "$1/seed-$(printf '%s' "$selector" | tr -d '\\')"
   done
+}
+seeds_inf_file_fuzzer() {  # the installer's own INF files
+  cp data/inf/*.INF "$1/"
 }
 seeds_device_reply_fuzzer() {  # flow byte (0 page, 1 calibration), then the controller's script
   printf '\000' > "$1/seed-page"
