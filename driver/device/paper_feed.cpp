@@ -27,9 +27,9 @@ constexpr uint8_t kJamSignal = 0x11;
 constexpr uint8_t kCoverOpenSignal = 0x19;
 constexpr uint8_t kBothSensors = kPaperAtSensor1 | kPaperAtSensor2;
 
-constexpr const char* kCommunicationFailed = "通信失败";
+constexpr const char* kCommunicationFailed = kCommunicationFailedText;
 constexpr const char* kCoverOpen = "上盖打开";
-constexpr const char* kPaperJam = "塞纸";
+constexpr const char* kPaperJam = kPaperJamText;
 
 // Every register access of the feed that fails is a communication failure for the client.
 bool FeedWrite(DriverContext& ctx, uint8_t reg, uint8_t value) {

@@ -30,7 +30,7 @@ bool Finish(DriverContext& ctx, int32_t& done, bool stopRequest) {
         device::WriteRegister(ctx, device::kCommand, device::kCommandIdle);
         description::WritePaperSensorConfig(ctx);
     }
-    if (a.job == ScanJob::Sheet && !a.error) device::Report(ctx, "扫描完成");
+    if (a.job == ScanJob::Sheet && !a.error) device::ReportProgress(ctx, "扫描完成");
 
     a.idle = true;
     done = 1;

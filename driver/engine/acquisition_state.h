@@ -38,6 +38,12 @@ struct AcquisitionState {
     int32_t linesToScan = 0;
     int32_t stopCount = 0;             // registers 0x4C/0x4D when the controller stops by count
     int32_t bytesWanted = 0;           // what the last availability sample allowed to read
+    bool amountCounted = false;        // the data counter said bytesWanted are there
+    // Image data as it came from the controller (white fill not counted), and the first byte of
+    // a line's status word when a read ended between its two bytes: every line is checked as it
+    // arrives, so bytes lost on the way are noticed instead of shifting the rest of the image.
+    int64_t controllerBytes = 0;
+    uint8_t statusHigh = 0;
 
     bool dataExpected = true;
     bool motorRunning = true;

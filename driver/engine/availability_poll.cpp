@@ -82,7 +82,9 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
     platform::Clock& clock = ctx.clock();
     int32_t retries = 0;
     for (;;) {
-        if (!a.dataExpected && !a.motorRunning) return kDrainSample;
+        // Once the controller has stopped giving data, what is left is read without counting.
+        a.amountCounted = a.dataExpected || a.motorRunning;
+        if (!a.amountCounted) return kDrainSample;
         const bool afterPaperOut = a.paperOutSeen;
         if (!(afterPaperOut ? WatchAfterPaperOut(ctx) : WatchSheet(ctx))) return std::nullopt;
         const std::optional<int32_t> sample = AgreedSample(ctx);

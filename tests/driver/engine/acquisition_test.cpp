@@ -157,16 +157,21 @@ TEST(Sample, SmallSamplesCountKibibytesAndZeroKeepsThePreviousAmount) {
     EXPECT_FALSE(rig.acq().motorRunning);
 }
 
-std::vector<uint8_t> Pattern(std::size_t bytes) {
+// Controller lines of `lineBytes` with varied pixels, each ending in a status word (a buffer
+// level) as the controller sends it.
+std::vector<uint8_t> Pattern(std::size_t bytes, std::size_t lineBytes) {
     std::vector<uint8_t> data(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    for (std::size_t i = 0; i < bytes; ++i) {
+        const std::size_t column = i % lineBytes;
+        data[i] = column + 2 < lineBytes ? static_cast<uint8_t>(i * 7 + i / 251) : column + 2 == lineBytes ? 0 : 0x40;
+    }
     return data;
 }
 
 TEST(Transfer, DataPassesTheRingInPiecesNeverBeyondItsLimit) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
-    const auto data = Pattern(300000);
+    const auto data = Pattern(300000, 1102);
     rig.pipe().QueueData(data);
     rig.acq().bytesWanted = kRingBytes;
     ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 1102 * 1000));
@@ -192,7 +197,7 @@ TEST(Transfer, DataPassesTheRingInPiecesNeverBeyondItsLimit) {
 TEST(Transfer, StopsWhenTheWorkBufferIsFull) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Sheet, 100, 1000, 5000);
-    rig.pipe().QueueData(Pattern(10000));
+    rig.pipe().QueueData(Pattern(10000, 100));
     rig.acq().bytesInBuffer = 4000;
     rig.acq().bytesWanted = 3000;
     ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 100000));
@@ -237,7 +242,7 @@ TEST(Transfer, DataAfterPaperOutStopsTheMotorFlag) {
     for (bool last : {false, true}) {
         AcquisitionRig rig;
         rig.OpenByHand(ScanJob::Sheet, 100, 50);
-        rig.pipe().QueueData(Pattern(1000));
+        rig.pipe().QueueData(Pattern(1000, 100));
         rig.acq().paperOutSeen = true;
         rig.acq().lastSheet = last;
         rig.ctx().record.feedNeeded = 1;
@@ -251,7 +256,7 @@ TEST(Transfer, DataAfterPaperOutStopsTheMotorFlag) {
 TEST(Transfer, ProbeEndsOnceMoreThanASecondHasPassedSinceItsFirstData) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Probe, 100, 100000);
-    rig.pipe().QueueData(Pattern(10000));
+    rig.pipe().QueueData(Pattern(10000, 100));
     const uint32_t start = rig.clock().tickCount();
     rig.ctx().engine.parms.millisecs = static_cast<int32_t>(start);
     rig.acq().bytesWanted = 1000;
