@@ -38,6 +38,7 @@ bool Finish(DriverContext& ctx, int32_t& done, bool stopRequest) {
     a.motorRunning = true;
     a.paperOutSeen = false;
     a.lastSheet = false;
+    a.watch = SheetWatchState{};
     a.delivering = false;
     return !a.error;
 }

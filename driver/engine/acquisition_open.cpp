@@ -47,6 +47,7 @@ void ResetForOpen(DriverContext& ctx) {
     a.bytesWanted = 0;
     a.controllerBytes = 0;
     a.statusHigh = 0;
+    a.watch = SheetWatchState{};
     a.started = false;
     e.output.started = false;
     e.parms.millisecs = 0;

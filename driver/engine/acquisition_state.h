@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/engine/byte_block.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/engine/work_file_job.h"
 
 namespace ordavel::engine {
@@ -52,6 +53,7 @@ struct AcquisitionState {
     // paperOutSeen for the rest of the scan, so that a later read step does not forget that
     // no sheet follows.
     bool lastSheet = false;
+    SheetWatchState watch;             // where the sheet is, by the paper sensors (sheet scans)
     bool done = false;
     bool error = false;
     bool delivering = false;           // a full destination interrupted the delivery

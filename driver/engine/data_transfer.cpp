@@ -8,6 +8,7 @@
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::engine::acquisition {
@@ -62,6 +63,10 @@ bool ReadIntoRing(DriverContext& ctx, uint8_t* at, int32_t n) {
     if (!device::ReadImageData(ctx, {at, static_cast<std::size_t>(n)}, received)) return false;
     if (a.amountCounted && received < static_cast<std::size_t>(n)) return LostImageData(ctx);
     if (!StatusWordsInPlace(a, ctx.engine.parms.bytesperline, {at, received})) return LostImageData(ctx);
+    // Lines past the sheet's tail show whatever lies behind it: the page ends white there.
+    const int64_t pageEnd = PageEndByte(ctx);
+    const int64_t from = std::max<int64_t>(pageEnd - a.totalRead, 0);
+    if (pageEnd >= 0 && from < n) std::memset(at + from, kWhite, static_cast<std::size_t>(n - from));
     return true;
 }
 
