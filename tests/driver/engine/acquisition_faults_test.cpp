@@ -5,6 +5,7 @@
 // such a failure too, never a complete page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,12 @@ int32_t HearStatus(int32_t kind) {
     return 0;
 }
 
-bool IsProgress(const std::string& text) { return text == "扫描中..." || text == "扫描仪准备好"; }
+bool IsProgress(const std::string& text) {
+    for (const char* progress : {"扫描中...", "扫描仪准备好", "开始校正", "校正中(大约需要1分钟)..."}) {
+        if (text == progress) return true;
+    }
+    return false;
+}
 
 std::string FirstFailureHeard() {
     for (const std::string& text : g_heard) {
@@ -138,6 +144,10 @@ TEST_P(SheetScanFault, RecoversExactlyOrFailsCleanly) {
     EXPECT_EQ(text, FirstFailureHeard()) << "the client reads the first failure, not the clean-up's";
     EXPECT_FALSE(rig.ctx().connection.pipe) << "the device is closed";
     const bool unplugged = c.fault.type == vs::FaultType::Disconnect;
+    if (unplugged) {
+        const auto failures = std::count_if(g_heard.begin(), g_heard.end(), [](const auto& t) { return !IsProgress(t); });
+        EXPECT_GT(failures, 1) << "the clean-up's own failures are still heard, after the cause";
+    }
     if (!unplugged) {
         EXPECT_EQ(rig.scanner().peekRegister(0x07), 0) << "the controller is stopped";
     }
@@ -189,6 +199,24 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"lastTicketHeldByTheCoverFails", {kTicket}, AtPosition(vs::FaultType::CoverOpen, 1450, 2000),
                   Outcome::Fails, "塞纸或上盖打开"}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// A communication failure in the middle of a calibration: whatever the forced feed that clears
+// the path afterwards reports (it may run out its polls and call it a jam), the client reads the
+// failure that ended the calibration.
+TEST(CalibrationFault, TheClientReadsTheFailureNotTheClearingFeed) {
+    SheetScanRig rig({Page("white")}, "calibration");
+    const ClientScan scan;
+    g_heardFrom = &rig.ctx();
+    ASSERT_EQ(rig.SetParams(scan, HearStatus), 0);
+    g_heard.clear();
+    rig.scanner().addFault(FailedRun(kIn, 350, 10));
+    EXPECT_EQ(interface::ScanCalibration(rig.ctx()), 1);
+    ScanInfo info{};
+    interface::ScanGetScanInfo(rig.ctx(), &info);
+    EXPECT_EQ(std::string(info.statusText), FirstFailureHeard());
+    EXPECT_EQ(std::string(info.statusText).rfind("Read Register failed!", 0), 0u) << info.statusText;
+    EXPECT_FALSE(rig.ctx().connection.pipe) << "the device is closed";
+}
 
 }  // namespace
 }  // namespace ordavel::engine

@@ -207,6 +207,37 @@ TEST(Transfer, StopsWhenTheWorkBufferIsFull) {
     EXPECT_EQ(rig.acq().bytesWanted, 2000);  // kept for later
 }
 
+// Image data lost on the way (bytes the controller sent that never arrived) must fail the scan
+// with the communication text, never shift the rest of the image: the data counter said more
+// was there, or the lines' status words are no longer where the line length puts them.
+struct LostDataCase {
+    const char* name;
+    std::size_t dropAt;     // bytes missing from the stream from here
+    std::size_t dropped;
+    bool counted;           // the counter said the wanted bytes were there
+};
+
+class LostImageData : public ::testing::TestWithParam<LostDataCase> {};
+
+TEST_P(LostImageData, FailsTheTransferWithTheCommunicationText) {
+    const LostDataCase& c = GetParam();
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 100, 1000);
+    std::vector<uint8_t> data = Pattern(5000, 100);
+    data.erase(data.begin() + static_cast<std::ptrdiff_t>(c.dropAt),
+               data.begin() + static_cast<std::ptrdiff_t>(c.dropAt + c.dropped));
+    rig.pipe().QueueData(data);
+    rig.acq().bytesWanted = 5000;
+    rig.acq().amountCounted = c.counted;
+    EXPECT_FALSE(TransferWantedBytes(rig.ctx(), 100000));
+    EXPECT_STREQ(rig.ctx().record.messageText, "通信失败");
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, LostImageData,
+                         ::testing::Values(LostDataCase{"piecesMissingMidLine", 1234, 7, false},
+                                           LostDataCase{"answerShorterThanCounted", 4990, 10, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
 struct WhiteCase {
     const char* name;
     bool lastSheet;
