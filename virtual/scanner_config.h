@@ -38,7 +38,7 @@ struct PathConfig {
     double scanLine = 260;
     double exit = 400;
     double readyPosition = 245; // leading edge of a sheet the user pushed into the rollers
-    double sheetGap = 60;       // steps between a sheet's tail and the next sheet's leading edge
+    double sheetGap = 400;      // steps between a sheet's tail and the next sheet's leading edge
 };
 
 struct UsbConfig {

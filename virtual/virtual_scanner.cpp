@@ -128,6 +128,7 @@ bool VirtualScanner::bulkIn(std::span<uint8_t> buffer, std::size_t& received) {
     ++log_.counters.transfersIn;
     const TransferFate fate = faults_.transfer(TransferDirection::In, msSinceStart(now()));
     if (faults_.disconnected(msSinceStart(now()))) {
+        front_.abandonRead();  // the answer is lost with the device
         chargeTransfer(0);
         ++log_.counters.failedTransfers;
         return false;

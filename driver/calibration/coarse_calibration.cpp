@@ -252,7 +252,7 @@ PassResult RunPass(CoarseRun& run) {
     int32_t black = 0;
     if (!MeasureWhite(run, white) || !MeasureBlack(run, black)) return PassResult::Failed;
     if (run.first) {
-        device::Report(run.ctx, "校正中(大约需要1分钟)...");
+        device::ReportProgress(run.ctx, "校正中(大约需要1分钟)...");
         if (!ApplyFirstEstimate(run, white, black)) return PassResult::Failed;
         run.first = false;
     } else {

@@ -16,6 +16,11 @@ struct DeviceRecord {
     ScanStatusCallback statusCallback = nullptr;
     int32_t dataEnded = 0;                      // a data-port read returned nothing
     int32_t feedNeeded = 1;                     // 1 selects the full feed, 0 the short feed
+
+    // The running export's first failure text, which the client reads once the export has failed
+    // (the clean-up after a failure reports texts of its own). Empty while nothing has failed.
+    int32_t exportDepth = 0;                    // exports running (a callback may re-enter one)
+    char firstFailure[kMessageTextSize] = {};
 };
 
 }  // namespace ordavel::device

@@ -21,15 +21,15 @@ constexpr uint32_t kEjectRunMs = 500;
 
 constexpr uint8_t kFeedStepLow = 0x10;
 constexpr uint8_t kFeedPwmDuty = 0x30;
-constexpr uint8_t kPositionStepsHigh = 0x00;
-constexpr uint8_t kPositionStepsLow = 0x91;  // 145 steps from the sensor to the scan position
+constexpr uint8_t kPositionStepsHigh = kPositioningSteps >> 8;
+constexpr uint8_t kPositionStepsLow = kPositioningSteps & 0xFF;
 constexpr uint8_t kJamSignal = 0x11;
 constexpr uint8_t kCoverOpenSignal = 0x19;
 constexpr uint8_t kBothSensors = kPaperAtSensor1 | kPaperAtSensor2;
 
-constexpr const char* kCommunicationFailed = "通信失败";
+constexpr const char* kCommunicationFailed = kCommunicationFailedText;
 constexpr const char* kCoverOpen = "上盖打开";
-constexpr const char* kPaperJam = "塞纸";
+constexpr const char* kPaperJam = kPaperJamText;
 
 // Every register access of the feed that fails is a communication failure for the client.
 bool FeedWrite(DriverContext& ctx, uint8_t reg, uint8_t value) {
@@ -93,8 +93,15 @@ struct FullFeedPolls {
 };
 
 // Polls the sensors while the motor runs; false only on a communication failure.
-bool PollFullFeed(DriverContext& ctx, FullFeedPolls& polls) {
+//
+// Between two sheets of a feeder there is a gap: the one that just left paper sensor 1 may be
+// gone before the next has reached the entrance. Seeing neither sensor then is the gap, not an
+// empty feeder, as long as the tray input says sheets are still there: the feed waits for the
+// next sheet (the polls still limit it) instead of running the motor on for the eject time and
+// carrying that sheet past the scan position. A forced feed clears the path as it always did.
+bool PollFullFeed(DriverContext& ctx, FullFeedPolls& polls, bool force) {
     bool sensor2AloneSeen = false;
+    bool sheetSeen = false;
     while (polls.count < kFullFeedPolls) {
         ctx.clock().sleep(kPollIntervalMs);
         if (!ReadSensors(ctx, polls.lastStatus)) return false;
@@ -108,10 +115,12 @@ bool PollFullFeed(DriverContext& ctx, FullFeedPolls& polls) {
             polls.doneMark = true;
             return true;
         }
-        if (sensors == 0) {
+        const bool gapBeforeNextSheet = sheetSeen && !force && (status & kFeederEmptyOrCoverOpen) == 0;
+        if (sensors == 0 && !gapBeforeNextSheet) {
             polls.emptyMark = polls.doneMark = true;
             return true;
         }
+        if (sensors != 0) sheetSeen = true;
         if (sensors == kPaperAtSensor2) {
             ctx.clock().sleep(kPollIntervalMs);
             sensor2AloneSeen = true;
@@ -124,7 +133,7 @@ bool PollFullFeed(DriverContext& ctx, FullFeedPolls& polls) {
 bool FullFeed(DriverContext& ctx, bool force) {
     if (!StartFeedMotor(ctx)) return false;
     FullFeedPolls polls;
-    if (!PollFullFeed(ctx, polls)) return false;
+    if (!PollFullFeed(ctx, polls, force)) return false;
     if (polls.count >= kFullFeedJamCount) return StopAndSignalJam(ctx);
     if (polls.emptyMark || force) {
         ctx.clock().sleep(kEjectRunMs);

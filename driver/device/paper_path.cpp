@@ -57,7 +57,7 @@ bool CheckPaperEmpty(DriverContext& ctx, int32_t& empty) {
     if ((status & kFeederEmptyOrCoverOpen) != 0) {
         empty = 1;
     } else if ((status & (kPaperAtSensor1 | kPaperAtSensor2)) != 0) {
-        Report(ctx, "扫描下一张");
+        ReportProgress(ctx, "扫描下一张");
         empty = 0;
     }
     return true;

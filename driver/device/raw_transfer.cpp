@@ -54,13 +54,12 @@ struct ReadOutcome {
     bool emptyAnswer = false;  // the device answered a piece with zero bytes
 };
 
-// One attempt: header, then the answer, piece by piece until the buffer is full or the device
-// has nothing more to give.
+// One attempt: header, then the answer, piece by piece from `received` on until the buffer is
+// full or the device has nothing more to give. `received` counts what has arrived so far.
 ReadOutcome ReadAttempt(platform::RawPipe& pipe, uint8_t address, std::span<uint8_t> buffer,
-                        bool increment) {
+                        bool increment, std::size_t& received) {
     DeviceLock lock(pipe);
     if (!lock.held()) return {};
-    std::size_t received = 0;
     while (received < buffer.size()) {
         const std::size_t piece = std::min(framing::kMaxReadPiece, buffer.size() - received);
         const auto header = framing::Header(framing::ReadOperation(increment),
@@ -78,20 +77,38 @@ ReadOutcome ReadAttempt(platform::RawPipe& pipe, uint8_t address, std::span<uint
 }  // namespace
 
 bool RawWrite(DriverContext& ctx, uint8_t address, std::span<const uint8_t> data, bool increment) {
-    platform::RawPipe* pipe = ctx.connection.pipe.get();
-    if (pipe == nullptr) return false;
     for (int attempt = 0; attempt < kTransferAttempts; ++attempt) {
-        if (WriteAttempt(*pipe, address, data, increment)) return true;
+        if (RawWriteOnce(ctx, address, data, increment)) return true;
     }
     return false;
 }
 
+bool RawWriteOnce(DriverContext& ctx, uint8_t address, std::span<const uint8_t> data, bool increment) {
+    platform::RawPipe* pipe = ctx.connection.pipe.get();
+    return pipe != nullptr && WriteAttempt(*pipe, address, data, increment);
+}
+
+int RawTransferAttempts() { return kTransferAttempts; }
+
 bool RawRead(DriverContext& ctx, uint8_t address, std::span<uint8_t> buffer, bool increment,
              int32_t* dataEnd) {
+    std::size_t received = 0;
+    return RawReadCounted(ctx, address, buffer, increment, dataEnd, received);
+}
+
+bool RawReadCounted(DriverContext& ctx, uint8_t address, std::span<uint8_t> buffer, bool increment,
+                    int32_t* dataEnd, std::size_t& received) {
+    received = 0;
     platform::RawPipe* pipe = ctx.connection.pipe.get();
     if (pipe == nullptr) return false;
+    // The data port hands each byte out once: what arrived before a failed attempt is gone from
+    // the controller, so the next attempt goes on from there instead of asking for it again
+    // (which would take later bytes for earlier ones and shift the rest of the image). Registers
+    // answer the same again, so their reads start over.
+    const bool dataPort = address == kDataPort && !increment;
     for (int attempt = 0; attempt < kTransferAttempts; ++attempt) {
-        const ReadOutcome outcome = ReadAttempt(*pipe, address, buffer, increment);
+        if (!dataPort) received = 0;
+        const ReadOutcome outcome = ReadAttempt(*pipe, address, buffer, increment, received);
         // Only the data port may run dry: an empty answer there is the end of the sheet's data.
         // A register that answers nothing has failed, like a transfer that failed outright; both
         // are retried, and neither is ever taken for the end of data.

@@ -96,10 +96,32 @@ bool ReadRegister(DriverContext& ctx, uint8_t reg, uint8_t& value) {
     return true;
 }
 
+namespace {
+
+// The memory port advances its address with every byte it takes, so an attempt that failed
+// part-way has moved it: a plain retry would write the table from there on, shifted. Each attempt
+// therefore starts again from the table's first word. False after a failed address write (its
+// text reported); otherwise `sent` tells whether an attempt got through.
+bool WriteMemoryBlock(DriverContext& ctx, std::span<const uint8_t> data, bool& sent) {
+    sent = false;
+    for (int attempt = 0; attempt < RawTransferAttempts() && !sent; ++attempt) {
+        if (!ClearMemoryAddress(ctx)) return false;
+        sent = RawWriteOnce(ctx, kMemoryPort, data, false);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool SendBlock(DriverContext& ctx, uint8_t address, std::span<const uint8_t> data) {
     if (data.empty()) return true;
-    if (address == kMemoryPort && !ClearMemoryAddress(ctx)) return false;
-    if (!RawWrite(ctx, address, data, false)) {
+    bool sent = false;
+    if (address == kMemoryPort) {
+        if (!WriteMemoryBlock(ctx, data, sent)) return false;
+    } else {
+        sent = RawWrite(ctx, address, data, false);
+    }
+    if (!sent) {
         Report(ctx, "Bulk Out failed! %02X", address);
         return false;
     }
@@ -109,17 +131,31 @@ bool SendBlock(DriverContext& ctx, uint8_t address, std::span<const uint8_t> dat
     return true;
 }
 
-bool ReadBlock(DriverContext& ctx, uint8_t address, std::span<uint8_t> buffer) {
+namespace {
+
+bool ReadBlockCounted(DriverContext& ctx, uint8_t address, std::span<uint8_t> buffer, std::size_t& received) {
+    received = 0;
     if (buffer.empty()) return true;
     if (address == kMemoryPort && !ClearMemoryAddress(ctx)) return false;
     // White where nothing arrives: a short or skipped read leaves 0xFF bytes.
     std::fill(buffer.begin(), buffer.end(), uint8_t{0xFF});
     if (ctx.record.dataEnded != 0 && address == kDataPort) return true;
-    if (!RawRead(ctx, address, buffer, false, &ctx.record.dataEnded)) {
+    if (!RawReadCounted(ctx, address, buffer, false, &ctx.record.dataEnded, received)) {
         Report(ctx, "BulkIn failed!address %2X COUNT %2X", address, static_cast<unsigned>(buffer.size()));
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadBlock(DriverContext& ctx, uint8_t address, std::span<uint8_t> buffer) {
+    std::size_t received = 0;
+    return ReadBlockCounted(ctx, address, buffer, received);
+}
+
+bool ReadImageData(DriverContext& ctx, std::span<uint8_t> buffer, std::size_t& received) {
+    return ReadBlockCounted(ctx, kDataPort, buffer, received);
 }
 
 bool ReadRegisterBlock(DriverContext& ctx, description::RegisterImage& out) {

@@ -30,7 +30,7 @@ bool Finish(DriverContext& ctx, int32_t& done, bool stopRequest) {
         device::WriteRegister(ctx, device::kCommand, device::kCommandIdle);
         description::WritePaperSensorConfig(ctx);
     }
-    if (a.job == ScanJob::Sheet && !a.error) device::Report(ctx, "扫描完成");
+    if (a.job == ScanJob::Sheet && !a.error) device::ReportProgress(ctx, "扫描完成");
 
     a.idle = true;
     done = 1;
@@ -38,6 +38,7 @@ bool Finish(DriverContext& ctx, int32_t& done, bool stopRequest) {
     a.motorRunning = true;
     a.paperOutSeen = false;
     a.lastSheet = false;
+    a.watch = SheetWatchState{};
     a.delivering = false;
     return !a.error;
 }

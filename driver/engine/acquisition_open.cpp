@@ -45,6 +45,9 @@ void ResetForOpen(DriverContext& ctx) {
     a.totalRead = 0;
     a.stopCount = 0;
     a.bytesWanted = 0;
+    a.controllerBytes = 0;
+    a.statusHigh = 0;
+    a.watch = SheetWatchState{};
     a.started = false;
     e.output.started = false;
     e.parms.millisecs = 0;

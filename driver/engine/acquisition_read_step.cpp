@@ -52,9 +52,12 @@ bool DiscardStaleData(DriverContext& ctx, int32_t& threshold) {
 }
 
 bool PrepareSheetScan(DriverContext& ctx) {
-    DownloadStoredShading(ctx);  // a sheet scans without fresh shading rather than not at all
+    // A sheet without its shading is not the page on the paper (streaked, or blank where no table
+    // arrived): a failed download fails the scan with its own text. Set-up has already found the
+    // stored files, so a failure here is the device's or the files' just now.
+    if (!DownloadStoredShading(ctx)) return false;
     if (!description::LoadGammaTables(ctx, GammaDepth(ctx.engine.request.bitDepth))) return false;
-    device::Report(ctx, "扫描中...");
+    device::ReportProgress(ctx, "扫描中...");
     description::RegisterImage block;
     return device::ReadRegisterBlock(ctx, block);
 }
@@ -140,7 +143,10 @@ bool ProgressPoint(DriverContext& ctx, bool& reentered) {
 // Counter sample for this pass: polled, or a fixed amount for 16-bit data.
 std::optional<int32_t> Availability(DriverContext& ctx) {
     const ScanParms& p = ctx.engine.parms;
-    if (p.bitsperchannel == 16) return description::BytesToMemUnits(ctx, kCounterUnitsForUnpolledRead);
+    if (p.bitsperchannel == 16) {
+        ctx.engine.acquisition.amountCounted = false;
+        return description::BytesToMemUnits(ctx, kCounterUnitsForUnpolledRead);
+    }
     const int64_t pageKiB = int64_t{p.bytesperline} * ctx.engine.acquisition.linesToScan / 1024;
     return PollAvailability(ctx, static_cast<int32_t>(std::min<int64_t>(pageKiB, INT32_MAX)));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/engine/byte_block.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/engine/work_file_job.h"
 
 namespace ordavel::engine {
@@ -38,6 +39,12 @@ struct AcquisitionState {
     int32_t linesToScan = 0;
     int32_t stopCount = 0;             // registers 0x4C/0x4D when the controller stops by count
     int32_t bytesWanted = 0;           // what the last availability sample allowed to read
+    bool amountCounted = false;        // the data counter said bytesWanted are there
+    // Image data as it came from the controller (white fill not counted), and the first byte of
+    // a line's status word when a read ended between its two bytes: every line is checked as it
+    // arrives, so bytes lost on the way are noticed instead of shifting the rest of the image.
+    int64_t controllerBytes = 0;
+    uint8_t statusHigh = 0;
 
     bool dataExpected = true;
     bool motorRunning = true;
@@ -46,6 +53,7 @@ struct AcquisitionState {
     // paperOutSeen for the rest of the scan, so that a later read step does not forget that
     // no sheet follows.
     bool lastSheet = false;
+    SheetWatchState watch;             // where the sheet is, by the paper sensors (sheet scans)
     bool done = false;
     bool error = false;
     bool delivering = false;           // a full destination interrupted the delivery

@@ -7,6 +7,7 @@
 #include "driver/device/controller_registers.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::engine::acquisition {
@@ -40,12 +41,12 @@ std::optional<int32_t> AgreedSample(DriverContext& ctx) {
     return s[0];
 }
 
-// Sensor watch while the sheet still covers paper sensor 1.
-bool WatchSheet(DriverContext& ctx) {
+// Sensor watch while the sheet still covers paper sensor 1. Sheet scans follow the sheet with
+// the sheet watch (which keeps the tail up to the scan line); the other scans end at the tail.
+bool WatchSheet(DriverContext& ctx, uint8_t& status) {
     AcquisitionState& a = ctx.engine.acquisition;
-    uint8_t status = 0;
     if (!device::ReadRegister(ctx, device::kSensorStatus, status)) return false;
-    if ((status & device::kPaperAtSensor1) == 0) {
+    if (a.job != ScanJob::Sheet && (status & device::kPaperAtSensor1) == 0) {
         a.paperOutSeen = true;
         if ((status & device::kPaperAtSensor2) == 0) {
             ctx.record.feedNeeded = 1;
@@ -82,13 +83,17 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
     platform::Clock& clock = ctx.clock();
     int32_t retries = 0;
     for (;;) {
-        if (!a.dataExpected && !a.motorRunning) return kDrainSample;
+        // Once the controller has stopped giving data, what is left is read without counting.
+        a.amountCounted = a.dataExpected || a.motorRunning;
+        if (!a.amountCounted) return kDrainSample;
         const bool afterPaperOut = a.paperOutSeen;
-        if (!(afterPaperOut ? WatchAfterPaperOut(ctx) : WatchSheet(ctx))) return std::nullopt;
+        uint8_t status = 0;
+        if (!(afterPaperOut ? WatchAfterPaperOut(ctx) : WatchSheet(ctx, status))) return std::nullopt;
         const std::optional<int32_t> sample = AgreedSample(ctx);
         if (!sample) continue;
         const int32_t v = *sample;
         if (v < 0) return std::nullopt;
+        if (!afterPaperOut && !FollowSheet(ctx, status, v)) return std::nullopt;
         if (v >= kBigData) {
             const int32_t big = BigData(ctx, v, retries);
             return big < 0 ? std::nullopt : std::optional<int32_t>(big);

@@ -2,10 +2,13 @@
 // white in place of lines the controller no longer delivers.
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "driver/device/controller_registers.h"
+#include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::engine::acquisition {
@@ -24,6 +27,49 @@ void FollowPaperOut(DriverContext& ctx) {
     if (!a.lastSheet) ctx.record.feedNeeded = 0;
 }
 
+// Every controller line ends with a 2-byte status word, the buffer level in memory units (high
+// byte first). The buffer holds 256 units, so a larger word is not a status word: the line's
+// bytes are not where they belong, some were lost on the way.
+constexpr uint32_t kMostBufferUnits = 256;
+
+// Checks the status words among `bytes`, the next image data from the controller.
+bool StatusWordsInPlace(AcquisitionState& a, int32_t bytesPerLine, std::span<const uint8_t> bytes) {
+    if (bytesPerLine < 2) return true;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int64_t column = (a.controllerBytes + static_cast<int64_t>(i)) % bytesPerLine;
+        if (column == bytesPerLine - 2) {
+            a.statusHigh = bytes[i];
+        } else if (column == bytesPerLine - 1 && (uint32_t{a.statusHigh} << 8 | bytes[i]) > kMostBufferUnits) {
+            return false;
+        }
+    }
+    a.controllerBytes += static_cast<int64_t>(bytes.size());
+    return true;
+}
+
+bool LostImageData(DriverContext& ctx) {
+    device::Report(ctx, "%s", device::kCommunicationFailedText);
+    return false;
+}
+
+// Reads `n` bytes of image data into the ring. When the data counter said they are there, fewer
+// bytes mean image data was lost; status words out of place mean the same. The scan then fails
+// rather than deliver an image with lines missing or shifted. (Reads the counter did not size,
+// of 16-bit data and of what is left once the controller stopped, may end early: the rest of
+// the image is white.)
+bool ReadIntoRing(DriverContext& ctx, uint8_t* at, int32_t n) {
+    AcquisitionState& a = ctx.engine.acquisition;
+    std::size_t received = 0;
+    if (!device::ReadImageData(ctx, {at, static_cast<std::size_t>(n)}, received)) return false;
+    if (a.amountCounted && received < static_cast<std::size_t>(n)) return LostImageData(ctx);
+    if (!StatusWordsInPlace(a, ctx.engine.parms.bytesperline, {at, received})) return LostImageData(ctx);
+    // Lines past the sheet's tail show whatever lies behind it: the page ends white there.
+    const int64_t pageEnd = PageEndByte(ctx);
+    const int64_t from = std::max<int64_t>(pageEnd - a.totalRead, 0);
+    if (pageEnd >= 0 && from < n) std::memset(at + from, kWhite, static_cast<std::size_t>(n - from));
+    return true;
+}
+
 // Fills the ring (from its start) with up to `chunk` bytes; false after a read failure.
 bool FillRing(DriverContext& ctx, int32_t chunk, int32_t remaining) {
     AcquisitionState& a = ctx.engine.acquisition;
@@ -36,7 +82,7 @@ bool FillRing(DriverContext& ctx, int32_t chunk, int32_t remaining) {
         if (a.dataExpected || a.motorRunning) {
             n = std::min({a.bytesWanted, room, chunk});
             if (n <= 0) break;
-            if (!device::ReadBlock(ctx, device::kDataPort, {at, static_cast<std::size_t>(n)})) return false;
+            if (!ReadIntoRing(ctx, at, n)) return false;
         } else {
             // The controller has nothing more to give: the missing lines are white.
             n = std::min({remaining, kRingBytes, chunk, room});

@@ -57,7 +57,7 @@ void ProgramFeedAndPause(RegisterImage& image, bool probe) {
 bool CalibrateForSheet(DriverContext& ctx, const RegisterImage& image, bool calibrate) {
     SetupState& setup = ctx.engine.setup;
     if (calibrate) {
-        device::Report(ctx, "开始校正");
+        device::ReportProgress(ctx, "开始校正");
         if (calibration::DoCalibration(ctx, image[0x09]) == 0) {
             device::FeedPaper(ctx, true);
             return false;
@@ -143,7 +143,7 @@ bool SetupScanRes(DriverContext& ctx, bool final, bool calibrate) {
         if (workFile.empty()) return false;
     } else {
         workFile = kComputeWorkFile;
-        device::Report(ctx, "扫描仪准备好");
+        device::ReportProgress(ctx, "扫描仪准备好");
     }
 
     RegisterImage image;

@@ -28,23 +28,27 @@ Session* SessionOrReport(DriverContext& ctx) {
 }  // namespace
 
 int32_t ScanStart(DriverContext& ctx) {
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? session->Start(ctx) : 1;
+    return scope.Return(session ? session->Start(ctx) : 1);
 }
 
 int32_t ScanRead(DriverContext& ctx, uint8_t* buffer, int32_t size, int32_t* got) {
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? session->Read(ctx, buffer, size, got) : 1;
+    return scope.Return(session ? session->Read(ctx, buffer, size, got) : 1);
 }
 
 int32_t ScanStop(DriverContext& ctx) {
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? session->Stop(ctx) : 1;
+    return scope.Return(session ? session->Stop(ctx) : 1);
 }
 
 int32_t ScanSetScanParams(DriverContext& ctx, const ScanRequest* params, ScanStatusCallback callback) {
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? session->SetParams(ctx, *params, callback) : 1;
+    return scope.Return(session ? session->SetParams(ctx, *params, callback) : 1);
 }
 
 int32_t ScanGetScanParams(DriverContext& ctx, ScanRequest* out) {
@@ -63,32 +67,37 @@ int32_t ScanGetScanInfo(DriverContext& ctx, ScanInfo* out) {
 }
 
 int32_t ScanGetScanHardware(DriverContext& ctx, ScanHardware* out) {
+    device::ExportScope scope(ctx);
     GetSession(ctx);
     out->pixelWidth = 0;
-    if (!description::LoadScannerDescription(ctx)) return 1;
+    if (!description::LoadScannerDescription(ctx)) return scope.Return(1);
     std::memcpy(out, &ctx.hardware, sizeof *out);
     return 0;
 }
 
 int32_t ScanGetCapability(DriverContext& ctx, int32_t id, const int32_t* input, int32_t* out, int32_t* count) {
     *count = 0;
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? GetCapability(ctx, *session, id, input, out, count) : 1;
+    return scope.Return(session ? GetCapability(ctx, *session, id, input, out, count) : 1);
 }
 
 int32_t ScanCalibration(DriverContext& ctx) {
+    device::ExportScope scope(ctx);
     Session* session = SessionOrReport(ctx);
-    return session ? session->Calibration(ctx) : 1;
+    return scope.Return(session ? session->Calibration(ctx) : 1);
 }
 
 int32_t ScanPaperEmpty(DriverContext& ctx, int32_t* empty) {
+    device::ExportScope scope(ctx);
     GetSession(ctx);
-    return device::CheckPaperEmpty(ctx, *empty) ? 0 : 1;
+    return scope.Return(device::CheckPaperEmpty(ctx, *empty) ? 0 : 1);
 }
 
 int32_t ScanFeedPaper(DriverContext& ctx) {
+    device::ExportScope scope(ctx);
     GetSession(ctx);
-    return device::FeedPaper(ctx, false) ? 0 : 1;
+    return scope.Return(device::FeedPaper(ctx, false) ? 0 : 1);
 }
 
 void AttachLibrary(DriverContext& ctx, const void* module) {

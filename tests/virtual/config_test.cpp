@@ -47,7 +47,7 @@ TEST(ReferenceConfig, CarriesTheReferenceHardwareValues) {
     EXPECT_DOUBLE_EQ(c.path.paperSensor1, 100);
     EXPECT_DOUBLE_EQ(c.path.scanLine, 260);
     EXPECT_DOUBLE_EQ(c.path.exit, 400);
-    EXPECT_DOUBLE_EQ(c.path.sheetGap, 60);
+    EXPECT_DOUBLE_EQ(c.path.sheetGap, 400);
     // A feed stops as the leading edge reaches sensor 1, positioning adds 145 steps and the scan's
     // 15 skip steps bring the edge to the scan line.
     EXPECT_DOUBLE_EQ(c.path.readyPosition, c.path.paperSensor1 + 145);

@@ -220,7 +220,7 @@ TEST(Faults, DoublePickBringsTwoSheetsThroughAsOne) {
     }
     ASSERT_GE(changes.size(), 4u);
     EXPECT_EQ(changes[1] - changes[0], 1400 + 40) << "one long sheet at sensor 1";
-    EXPECT_EQ(changes[2] - changes[1], 60) << "the third sheet follows at the usual gap";
+    EXPECT_EQ(changes[2] - changes[1], rig.scanner->config().path.sheetGap) << "the third sheet follows at the usual gap";
 }
 
 struct StuckCase {

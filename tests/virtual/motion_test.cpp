@@ -151,7 +151,7 @@ TEST(Motion, TrayInputShowsEmptyOnlyWhenNoSheetIsInTheTrayOrAtTheEntrance) {
     EXPECT_EQ(*rig.io().readRegister(0x02) & 0x04, 0x00) << "second sheet still in the tray";
     move(rig, 1000);
     EXPECT_EQ(*rig.io().readRegister(0x02) & 0x04, 0x00) << "second sheet reaches back into the tray";
-    move(rig, 500);
+    move(rig, 1000);
     EXPECT_EQ(*rig.io().readRegister(0x02) & 0x04, 0x04) << "last tail past the entrance";
 }
 
@@ -163,7 +163,7 @@ TEST(Motion, BatchPassesTheSensorsWithTheConfiguredGapBetweenSheets) {
     // Step the sheets one full step at a time, recording where sensor 1 changes.
     std::vector<std::pair<int, bool>> changes;
     bool covered = false;
-    for (int position = 1; position <= 6400; ++position) {
+    for (int position = 1; position <= 8000; ++position) {
         move(rig, 1);
         const bool now = rig.scanner->inputLevels().paperSensor1;
         if (now != covered) changes.emplace_back(position, now);
@@ -173,7 +173,7 @@ TEST(Motion, BatchPassesTheSensorsWithTheConfiguredGapBetweenSheets) {
     for (std::size_t sheet = 0; sheet < 4; ++sheet) {
         EXPECT_EQ(changes[2 * sheet + 1].first - changes[2 * sheet].first, 1400) << "sheet length";
         if (sheet > 0) {
-            EXPECT_EQ(changes[2 * sheet].first - changes[2 * sheet - 1].first, 60) << "gap";
+            EXPECT_EQ(changes[2 * sheet].first - changes[2 * sheet - 1].first, config.path.sheetGap) << "gap";
         }
     }
     const auto sheets = rig.scanner->sheets();

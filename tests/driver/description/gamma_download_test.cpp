@@ -65,7 +65,9 @@ TEST_F(GammaDownload, ClientFileOfTheMarkedScanIsWhatArrives) {
 
 TEST_F(GammaDownload, FirstFailureIsRetriedFromTheStartOfTheFile) {
     // The first table's memory transfer fails all ten attempts; the retry succeeds.
-    pipe.FailCalls(PipeCall::Write, 6, 10);  // 07, its read-back, 03, 04, 05, then the block
+    // Every attempt at the block starts at the table's first word (04, 05, then the block), so
+    // the ten failures fall on the first address write.
+    pipe.FailCalls(PipeCall::Write, 4, 10);  // 07, its read-back, 03, then 04
     EXPECT_TRUE(LoadGammaTables(scratch.ctx(), 8));
     const auto tables = MemoryTables(pipe);
     ASSERT_GE(tables.size(), 3u);
@@ -74,7 +76,7 @@ TEST_F(GammaDownload, FirstFailureIsRetriedFromTheStartOfTheFile) {
         ASSERT_EQ(tables[c].bytes.size(), 4096u);
         EXPECT_EQ(tables[c].bytes[4095], 0xFF);
     }
-    EXPECT_EQ(scratch.messages(), std::vector<std::string>{"Bulk Out failed! 06"});
+    EXPECT_EQ(scratch.messages(), std::vector<std::string>{"Write Register failed! 04=00"});
 }
 
 TEST_F(GammaDownload, SecondFailureIsReported) {

@@ -80,7 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         FeedCase{"SensorTwoAloneIsRemembered", 1, false, {0x03, 0x02, 0x01, 0x03}, true,
                  Join({kStart, kStop, kPosition}), "", 4, 50},
         FeedCase{"SensorTwoForever", 1, false, {0x02}, false, Join({kStart, kStop, kJamSignal}), "塞纸", 600, 12000},
-        FeedCase{"MarkOnPoll599", 1, false, Readings(598, 0x01, {0x00}), true, Join({kStart, kStop}), "", 599, 6490},
+        // Between two sheets neither sensor sees paper while the tray still holds the next one.
+        FeedCase{"GapBeforeTheNextSheetIsWaitedFor", 1, false, {0x03, 0x01, 0x00, 0x00, 0x02, 0x03}, true,
+                 Join({kStart, kStop, kPosition}), "", 6, 70},
+        FeedCase{"MarkOnPoll599", 1, false, Readings(598, 0x01, {0x04}), true, Join({kStart, kStop}), "", 599, 6490},
         FeedCase{"MarkOnPoll600IsAJam", 1, false, Readings(599, 0x01, {0x00}), false,
                  Join({kStart, kStop, kJamSignal}), "塞纸", 600, 6000},
         FeedCase{"ForceOverridesShortFeed", 0, true, {0x00}, true, Join({kStart, kStop}), "", 1, 510}),

@@ -29,10 +29,12 @@ struct SensorCase {
 
 class SheetWatch : public ::testing::TestWithParam<SensorCase> {};
 
+// Scans other than a sheet's end as the tail leaves sensor 1 (a sheet scan keeps its tail up to
+// the scan line; the sheet tests show that through the exports).
 TEST_P(SheetWatch, SensorStatusMarksTheSheetLeavingSensorOne) {
     const SensorCase& c = GetParam();
     AcquisitionRig rig;
-    rig.OpenByHand(ScanJob::Sheet, 1102, 100);
+    rig.OpenByHand(ScanJob::Other, 1102, 100);
     rig.pipe().SetRegister(device::kSensorStatus, c.status);
     rig.pipe().SetRegister(device::kCommand, 0);
     rig.pipe().SetRegister(kCounter, 100);
@@ -157,16 +159,21 @@ TEST(Sample, SmallSamplesCountKibibytesAndZeroKeepsThePreviousAmount) {
     EXPECT_FALSE(rig.acq().motorRunning);
 }
 
-std::vector<uint8_t> Pattern(std::size_t bytes) {
+// Controller lines of `lineBytes` with varied pixels, each ending in a status word (a buffer
+// level) as the controller sends it.
+std::vector<uint8_t> Pattern(std::size_t bytes, std::size_t lineBytes) {
     std::vector<uint8_t> data(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    for (std::size_t i = 0; i < bytes; ++i) {
+        const std::size_t column = i % lineBytes;
+        data[i] = column + 2 < lineBytes ? static_cast<uint8_t>(i * 7 + i / 251) : column + 2 == lineBytes ? 0 : 0x40;
+    }
     return data;
 }
 
 TEST(Transfer, DataPassesTheRingInPiecesNeverBeyondItsLimit) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Sheet, 1102, 1000);
-    const auto data = Pattern(300000);
+    const auto data = Pattern(300000, 1102);
     rig.pipe().QueueData(data);
     rig.acq().bytesWanted = kRingBytes;
     ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 1102 * 1000));
@@ -192,13 +199,44 @@ TEST(Transfer, DataPassesTheRingInPiecesNeverBeyondItsLimit) {
 TEST(Transfer, StopsWhenTheWorkBufferIsFull) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Sheet, 100, 1000, 5000);
-    rig.pipe().QueueData(Pattern(10000));
+    rig.pipe().QueueData(Pattern(10000, 100));
     rig.acq().bytesInBuffer = 4000;
     rig.acq().bytesWanted = 3000;
     ASSERT_TRUE(TransferWantedBytes(rig.ctx(), 100000));
     EXPECT_EQ(rig.acq().bytesInBuffer, 5000);
     EXPECT_EQ(rig.acq().bytesWanted, 2000);  // kept for later
 }
+
+// Image data lost on the way (bytes the controller sent that never arrived) must fail the scan
+// with the communication text, never shift the rest of the image: the data counter said more
+// was there, or the lines' status words are no longer where the line length puts them.
+struct LostDataCase {
+    const char* name;
+    std::size_t dropAt;     // bytes missing from the stream from here
+    std::size_t dropped;
+    bool counted;           // the counter said the wanted bytes were there
+};
+
+class LostImageData : public ::testing::TestWithParam<LostDataCase> {};
+
+TEST_P(LostImageData, FailsTheTransferWithTheCommunicationText) {
+    const LostDataCase& c = GetParam();
+    AcquisitionRig rig;
+    rig.OpenByHand(ScanJob::Sheet, 100, 1000);
+    std::vector<uint8_t> data = Pattern(5000, 100);
+    data.erase(data.begin() + static_cast<std::ptrdiff_t>(c.dropAt),
+               data.begin() + static_cast<std::ptrdiff_t>(c.dropAt + c.dropped));
+    rig.pipe().QueueData(data);
+    rig.acq().bytesWanted = 5000;
+    rig.acq().amountCounted = c.counted;
+    EXPECT_FALSE(TransferWantedBytes(rig.ctx(), 100000));
+    EXPECT_STREQ(rig.ctx().record.messageText, "通信失败");
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, LostImageData,
+                         ::testing::Values(LostDataCase{"piecesMissingMidLine", 1234, 7, false},
+                                           LostDataCase{"answerShorterThanCounted", 4990, 10, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 struct WhiteCase {
     const char* name;
@@ -237,7 +275,7 @@ TEST(Transfer, DataAfterPaperOutStopsTheMotorFlag) {
     for (bool last : {false, true}) {
         AcquisitionRig rig;
         rig.OpenByHand(ScanJob::Sheet, 100, 50);
-        rig.pipe().QueueData(Pattern(1000));
+        rig.pipe().QueueData(Pattern(1000, 100));
         rig.acq().paperOutSeen = true;
         rig.acq().lastSheet = last;
         rig.ctx().record.feedNeeded = 1;
@@ -251,7 +289,7 @@ TEST(Transfer, DataAfterPaperOutStopsTheMotorFlag) {
 TEST(Transfer, ProbeEndsOnceMoreThanASecondHasPassedSinceItsFirstData) {
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Probe, 100, 100000);
-    rig.pipe().QueueData(Pattern(10000));
+    rig.pipe().QueueData(Pattern(10000, 100));
     const uint32_t start = rig.clock().tickCount();
     rig.ctx().engine.parms.millisecs = static_cast<int32_t>(start);
     rig.acq().bytesWanted = 1000;
