@@ -1,6 +1,7 @@
 // Child processes for tests, by fork.
 #include "tests/support/child_process.h"
 
+#include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,34 +34,38 @@ int RunInChild(const std::function<int()>& body, std::optional<unsigned> uid) {
 
 HoldingChild::HoldingChild(const std::function<bool()>& hold, std::optional<unsigned> uid) {
     int ready[2];
-    int release[2];
     if (::pipe(ready) != 0) return;
-    if (::pipe(release) != 0) {
-        ::close(ready[0]);
-        ::close(ready[1]);
-        return;
-    }
     pid_ = ::fork();
     if (pid_ == 0) {
         ::close(ready[0]);
-        ::close(release[1]);
         const char held = BecomeUser(uid) && hold() ? 1 : 0;
         (void)!::write(ready[1], &held, 1);
-        char unused = 0;
-        (void)!::read(release[0], &unused, 1);  // returns when the parent closes its end
+        ::pause();  // until the parent ends it
         ::_exit(0);
     }
     ::close(ready[1]);
-    ::close(release[0]);
-    release_ = release[1];
     char held = 0;
     holding_ = pid_ > 0 && ::read(ready[0], &held, 1) == 1 && held == 1;
     ::close(ready[0]);
 }
 
 HoldingChild::~HoldingChild() {
-    if (release_ >= 0) ::close(release_);
-    if (pid_ > 0) WaitFor(pid_);
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+}
+
+std::vector<int> RunChildrenTogether(const std::vector<std::function<int()>>& bodies) {
+    std::vector<pid_t> pids;
+    for (const auto& body : bodies) {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(body());
+        pids.push_back(pid);
+    }
+    std::vector<int> codes;
+    for (pid_t pid : pids) codes.push_back(pid > 0 ? WaitFor(pid) : -1);
+    return codes;
 }
 
 }  // namespace ordavel::test

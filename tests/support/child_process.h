@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace ordavel::test {
 
@@ -21,7 +22,7 @@ int RunInChild(const std::function<int()>& body, std::optional<unsigned> uid = s
 class HoldingChild {
 public:
     // Forks a child that runs `hold` (as `uid` when given), tells the parent whether it
-    // succeeded, then waits until this object is destroyed before it exits.
+    // succeeded, then waits until this object is destroyed, which ends it.
     explicit HoldingChild(const std::function<bool()>& hold, std::optional<unsigned> uid = std::nullopt);
     ~HoldingChild();
     HoldingChild(const HoldingChild&) = delete;
@@ -31,8 +32,11 @@ public:
 
 private:
     int pid_ = -1;
-    int release_ = -1;  // closing it lets the child exit
     bool holding_ = false;
 };
+
+// Forks one child per body, all at once, and returns their exit codes (-1 for one that died
+// otherwise) once all have ended.
+std::vector<int> RunChildrenTogether(const std::vector<std::function<int()>>& bodies);
 
 }  // namespace ordavel::test
