@@ -38,6 +38,7 @@ bool FinishCommit(const std::string& directory, std::string& failedPath) {
     const std::string commitPath = FileIn(directory, kCommitFile);
     const auto commit = platform::ProfileFile::Load(commitPath);
     if (!commit) {
+        if (!platform::EntryExists(commitPath)) return true;  // another process finished it
         failedPath = commitPath;
         return false;
     }
@@ -47,8 +48,10 @@ bool FinishCommit(const std::string& directory, std::string& failedPath) {
         // Only the set's own names: the commit file is no way to rename anything else.
         if (!name || std::find(kStoredFiles.begin(), kStoredFiles.end(), *name) == kStoredFiles.end()) continue;
         const std::string staged = Staged(directory, *name);
-        // A staged file already gone was renamed before the kill.
-        if (platform::EntryExists(staged) && !platform::MoveIntoPlace(staged, FileIn(directory, *name))) {
+        // A staged file already gone was renamed before the kill (or, just now, by another
+        // process finishing the same commit under its shared lock).
+        if (platform::EntryExists(staged) && !platform::MoveIntoPlace(staged, FileIn(directory, *name)) &&
+            platform::EntryExists(staged)) {
             failedPath = FileIn(directory, *name);
             return false;
         }
