@@ -1,6 +1,8 @@
 // Profile ("INI") file reader and writer.
 #include "platform/profile.h"
 
+#include "platform/atomic_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -142,40 +144,6 @@ std::string DominantEnding(const std::vector<RawLine>& lines) {
     return "\n";
 }
 
-mode_t ModeForRewrite(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
-    return 0644;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& content) {
-    const mode_t mode = ModeForRewrite(path);
-    std::string tmp = path + ".XXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) return false;
-    const char* p = content.data();
-    std::size_t left = content.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = (::fsync(fd) == 0) && ok;
-    ok = (::close(fd) == 0) && ok;
-    // mkstemp creates owner-only files; a rewritten file keeps the mode it had.
-    ::chmod(name.data(), mode);
-    if (ok && std::rename(name.data(), path.c_str()) == 0) return true;
-    std::remove(name.data());
-    return false;
-}
-
 }  // namespace
 
 std::optional<ProfileFile> ProfileFile::Load(const std::string& path) {
@@ -233,36 +201,43 @@ int32_t ReadProfileInt(const std::string& path, std::string_view section, std::s
     return ProfileIntFromText(*value);
 }
 
-bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
+bool WriteProfileStrings(const std::string& path, std::string_view section,
+                         std::span<const std::pair<std::string, std::string>> entries) {
     std::string content;
     const ReadResult read = ReadWholeFile(path, content);
-    // A file that exists but cannot be read must not be replaced by one holding only this key.
+    // A file that exists but cannot be read must not be replaced by one holding only these keys.
     if (read == ReadResult::Unreadable) return false;
 
     auto lines = SplitLines(content);
     const std::string ending = DominantEnding(lines);
-    const std::string entry = std::string(key) + "=" + std::string(value);
-    const auto pos = FindKey(lines, section, key, [](const RawLine& l) -> std::string_view { return l.text; });
-
-    std::vector<RawLine> added;
-    std::size_t at = pos.index;
-    if (pos.keyFound) {
-        lines[pos.index].text = entry;
-    } else if (pos.sectionFound) {
-        added.push_back({entry, ending});
-    } else {
-        at = lines.size();
-        added.push_back({"[" + std::string(section) + "]", ending});
-        added.push_back({entry, ending});
+    for (const auto& [key, value] : entries) {
+        const std::string entry = key + "=" + value;
+        const auto pos = FindKey(lines, section, key, [](const RawLine& l) -> std::string_view { return l.text; });
+        std::vector<RawLine> added;
+        std::size_t at = pos.index;
+        if (pos.keyFound) {
+            lines[pos.index].text = entry;
+        } else if (pos.sectionFound) {
+            added.push_back({entry, ending});
+        } else {
+            at = lines.size();
+            added.push_back({"[" + std::string(section) + "]", ending});
+            added.push_back({entry, ending});
+        }
+        // Lines inserted after an unterminated last line need that line terminated first.
+        if (!added.empty() && at > 0 && lines[at - 1].ending.empty()) lines[at - 1].ending = ending;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     }
-    // Lines inserted after an unterminated last line need that line terminated first.
-    if (!added.empty() && at > 0 && lines[at - 1].ending.empty()) lines[at - 1].ending = ending;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
 
     std::string out;
     for (const auto& line : lines) out += line.text + line.ending;
     return WriteFileAtomically(path, out);
+}
+
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    const std::pair<std::string, std::string> entry{std::string(key), std::string(value)};
+    return WriteProfileStrings(path, section, std::span(&entry, 1));
 }
 
 }  // namespace ordavel::platform

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ordavel::platform {
@@ -43,8 +45,14 @@ int32_t ProfileIntFromText(std::string_view value);
 int32_t ReadProfileInt(const std::string& path, std::string_view section, std::string_view key,
                        int32_t defaultValue);
 
-// Sets `key` in `section` to `value`; false when the file cannot be read or written.
+// Sets `key` in `section` to `value`; false when the file cannot be read or written, or is a
+// symbolic link (see WriteFileAtomically).
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// Sets every key of `entries` in `section` in one atomic rewrite: a reader sees all of them or
+// none. False as WriteProfileString.
+bool WriteProfileStrings(const std::string& path, std::string_view section,
+                         std::span<const std::pair<std::string, std::string>> entries);
 
 }  // namespace ordavel::platform

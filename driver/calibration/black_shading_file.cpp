@@ -44,13 +44,13 @@ std::string ChannelMinimumBlackLine(int32_t pixels, int32_t colourMode, const in
     return bytes;
 }
 
-void WriteChannelMinimumBlackFile(DriverContext& ctx) {
+bool WriteChannelMinimumBlackFile(DriverContext& ctx) {
     const CalibrationState& state = ctx.calibration;
     const int32_t minimum[3] = {state.channelMinimum[kRed], state.channelMinimum[kGreen],
                                 state.channelMinimum[kBlue]};
     std::string bytes = ChannelMinimumBlackLine(state.pixelsPerLine, state.colourMode, minimum,
                                                 state.xResolution, state.yResolution);
-    WriteCalibrationFile(ctx, "BlackFINE.PXL", [&bytes](std::FILE* file) {
+    return WriteCalibrationFile(ctx, "BlackFINE.PXL", [&bytes](std::FILE* file) {
         return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     });
 }

@@ -17,8 +17,8 @@ namespace ordavel::calibration {
 std::string ChannelMinimumBlackLine(int32_t pixels, int32_t colourMode, const int32_t (&minimum)[3],
                                     int32_t xResolution, int32_t yResolution);
 
-// Rewrites "BlackFINE.PXL" with that line for the engine's pixels per line. File errors are
-// reported ("打开文件错误: %s", "写文件错误: %s") and do not fail the calibration.
-void WriteChannelMinimumBlackFile(DriverContext& ctx);
+// Writes "BlackFINE.PXL" (staged, as every file of the set) with that line for the engine's
+// pixels per line. False after reporting "打开文件错误: %s" or "写文件错误: %s".
+bool WriteChannelMinimumBlackFile(DriverContext& ctx);
 
 }  // namespace ordavel::calibration

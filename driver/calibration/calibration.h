@@ -21,6 +21,7 @@ int DoFineCalibration(DriverContext& ctx, int32_t scanMode, description::Registe
 // mode: "Coarse", "BlackFine" or "WhiteFine". `lineCounter` in/out; `wanted` for fine modes.
 int AnalyseCalibrationScan(DriverContext& ctx, const std::string& path, const char* mode,
                            int32_t& lineCounter, int32_t wanted);
-void DownloadShadingTables(DriverContext& ctx, const char* name);
+// False when a register or table transfer failed (the transfer has reported why).
+bool DownloadShadingTables(DriverContext& ctx, const char* name);
 
 }  // namespace ordavel::calibration

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "driver/calibration/calibration.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/calibration/shading_coefficients.h"
 #include "driver/calibration/work_file_header.h"
 #include "driver/device/status_report.h"
 #include "driver/interface/driver_context.h"
-#include "platform/profile.h"
 
 namespace ordavel::calibration {
 
@@ -213,8 +213,7 @@ void RunCoarseStatistics(DriverContext& ctx, int32_t pixels) {
             }
         }
     }
-    platform::WriteProfileString(ctx.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel",
-                                 std::to_string(ctx.description.startPixel));
+    StageSetting(ctx, "startpixel", std::to_string(ctx.description.startPixel));
     if (!enoughPixels) return;
     for (int c = 0; c < kColours; ++c) {
         auto range = state.sums[c].subspan(static_cast<std::size_t>(first),
@@ -277,7 +276,7 @@ int AnalyseCalibrationScan(DriverContext& ctx, const std::string& path, const ch
 
     if (lineCounter > 1) AverageSums(state, heldPixels, lineCounter);
     if (*mode == AnalysisMode::Coarse) RunCoarseStatistics(ctx, pixels);
-    if (*mode == AnalysisMode::WhiteFine) RunCoefficientStep(ctx, heldPixels);
+    if (*mode == AnalysisMode::WhiteFine && !RunCoefficientStep(ctx, heldPixels)) return 0;
     state.pixelsPerLine = pixels;
     return 1;
 }

@@ -2,14 +2,16 @@
 // their shading downloads.
 #include "driver/calibration/black_shading_file.h"
 #include "driver/calibration/calibration.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/calibration/calibration_trace.h"
 #include "driver/device/transport.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::calibration {
 
-int DoCalibration(DriverContext& ctx, int32_t scanMode) {
-    Trace("Start Docalibration");
+namespace {
+
+int Calibrate(DriverContext& ctx, int32_t scanMode) {
     CalibrationState& state = ctx.calibration;
     description::RegisterImage image;  // private to this calibration, shared by its steps
     if (DoCoarseCalibration(ctx, scanMode, image) == 0) {
@@ -23,14 +25,29 @@ int DoCalibration(DriverContext& ctx, int32_t scanMode) {
     } else {
         state.blackShadingValid = false;
     }
-    DownloadShadingTables(ctx, "BlackFine");
+    if (!DownloadShadingTables(ctx, "BlackFine")) return 0;
     // Later scans, in this process and in new ones, reload the offset table from the first line
     // of "BlackFINE.PXL". Without a measured black strip that file would be missing (with
     // Black_Fine_Calibration "No": every later scan set-up fails to open it) or hold a strip that
     // was not dark or is stale; it is rewritten to hold the table the controller was just given.
-    if (!state.blackShadingValid) WriteChannelMinimumBlackFile(ctx);
+    if (!state.blackShadingValid && !WriteChannelMinimumBlackFile(ctx)) return 0;
     if (DoFineCalibration(ctx, scanMode, image, "WhiteFine") == 0) return 0;
-    DownloadShadingTables(ctx, "WhiteFine");
+    if (!DownloadShadingTables(ctx, "WhiteFine")) return 0;
+    return 1;
+}
+
+}  // namespace
+
+int DoCalibration(DriverContext& ctx, int32_t scanMode) {
+    Trace("Start Docalibration");
+    // The files and keys of this calibration are staged; the caller puts them in place as one
+    // set once everything has succeeded (calibration_set.h). A failure removes them, so the
+    // earlier calibration stays in use.
+    BeginCalibrationSet(ctx);
+    if (Calibrate(ctx, scanMode) == 0) {
+        DiscardCalibrationSet(ctx);
+        return 0;
+    }
     Trace("End DoCalibration");
     return 1;
 }

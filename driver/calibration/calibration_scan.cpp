@@ -3,13 +3,17 @@
 
 #include <algorithm>
 
+#include "driver/calibration/calibration_set.h"
+#include "driver/calibration/stored_calibration.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::calibration {
 
 void SelectCalibrationFile(DriverContext& ctx, std::string_view name) {
-    ctx.calibration.fileName = ctx.TempFilePath(name);
+    // The set's files are written under their staged names, put in place when calibration succeeds.
+    const bool ofTheSet = std::find(kStoredFiles.begin(), kStoredFiles.end(), name) != kStoredFiles.end();
+    ctx.calibration.fileName = ofTheSet ? StagedPath(ctx, name) : ctx.TempFilePath(name);
 }
 
 bool ScanCalibrationFile(DriverContext& ctx) {

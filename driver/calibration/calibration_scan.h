@@ -10,7 +10,8 @@ class DriverContext;
 
 namespace ordavel::calibration {
 
-// Puts the temporary path of `name` in the engine's file-name buffer.
+// Puts the temporary path of `name` in the engine's file-name buffer; for a file of the stored
+// calibration set, the path it is staged under (calibration_set.h).
 void SelectCalibrationFile(DriverContext& ctx, std::string_view name);
 
 // Scans the calibration strip into the selected file with ScanToEnd. The acquisition reads as many

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ordavel::calibration {
@@ -64,6 +65,10 @@ struct CalibrationState {
     // Last non-zero register 0x34 (high byte of the blue lamp's switch-on time) a fine step found
     // in its image; lives as long as the driver.
     uint8_t rememberedLampByte = 0;
+    // "GAIN_OFFSET" keys of the calibration in progress, written with its files when it succeeds.
+    std::vector<std::pair<std::string, std::string>> stagedSettings;
+    // Stale temporaries in the temporary directory are looked for once per driver context.
+    bool temporariesSwept = false;
 };
 
 }  // namespace ordavel::calibration

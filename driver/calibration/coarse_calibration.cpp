@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/calibration/calibration.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/calibration/calibration_scan.h"
 #include "driver/calibration/calibration_trace.h"
 #include "driver/calibration/coarse_steps.h"
@@ -16,7 +17,6 @@
 #include "driver/device/transport.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/interface/driver_context.h"
-#include "platform/profile.h"
 
 namespace ordavel::calibration {
 
@@ -176,14 +176,12 @@ void StoreCoarseResults(DriverContext& ctx, const RegisterImage& image) {
     static constexpr const char* kRegisterKeys[6] = {"regs[0x38]", "regs[0x39]", "regs[0x3A]",
                                                      "regs[0x3B]", "regs[0x3C]", "regs[0x3D]"};
     static constexpr const char* kMinimumKeys[kColours] = {"minBlackred", "minBlackgreen", "minBlackblue"};
-    std::string path = ctx.TempFilePath("Mirt.def");
-    // The result of each profile write is not looked at.
-    for (int i = 0; i < 6; ++i) {
-        platform::WriteProfileString(path, "GAIN_OFFSET", kRegisterKeys[i], std::to_string(image[0x38 + i]));
-    }
+    // Kept with the calibration's set and written with its files when the whole calibration has
+    // succeeded: gain codes of this calibration beside the shading of an earlier one would give
+    // every later scan a wrong white.
+    for (int i = 0; i < 6; ++i) StageSetting(ctx, kRegisterKeys[i], std::to_string(image[0x38 + i]));
     for (int c = 0; c < kColours; ++c) {
-        platform::WriteProfileString(path, "GAIN_OFFSET", kMinimumKeys[c],
-                                     std::to_string(ctx.calibration.channelMinimum[c]));
+        StageSetting(ctx, kMinimumKeys[c], std::to_string(ctx.calibration.channelMinimum[c]));
     }
 }
 

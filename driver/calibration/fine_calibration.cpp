@@ -8,6 +8,7 @@
 
 #include "driver/calibration/calibration.h"
 #include "driver/calibration/calibration_scan.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/calibration/calibration_trace.h"
 #include "driver/calibration/shading_download.h"
 #include "driver/description/register_programming.h"
@@ -15,7 +16,6 @@
 #include "driver/device/status_report.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/interface/driver_context.h"
-#include "platform/profile.h"
 
 namespace ordavel::calibration {
 
@@ -55,8 +55,7 @@ bool PlanStrip(DriverContext& ctx, RegisterImage& image, int32_t stepSize, int32
     int32_t linePeriod = description::ComputeLinePeriod(ctx, image, true);
     int32_t phases = (image[0x26] & 3) == 1 ? 3 : 1;
     looplines = ComputeLooplines(ctx.description.Calibration_Strip_Height, stepSize, linePeriod);
-    platform::WriteProfileString(ctx.TempFilePath("Mirt.def"), "GAIN_OFFSET", "looplines",
-                                 std::to_string(looplines));
+    StageSetting(ctx, "looplines", std::to_string(looplines));
     if (!engine::ReadBackScanGeometry(ctx)) return false;
     ctx.calibration.linesPerReadRequest =
         LinesPerReadRequest(description::IsLM9831(ctx.description),

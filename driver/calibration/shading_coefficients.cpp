@@ -67,13 +67,13 @@ int32_t ShadingCoefficient(int32_t target, int32_t average, int32_t black) {
     return TruncToInt(static_cast<double>(target) * 16384.0 / span);
 }
 
-void RunCoefficientStep(DriverContext& ctx, int32_t pixels) {
+bool RunCoefficientStep(DriverContext& ctx, int32_t pixels) {
     pixels = std::clamp(pixels, 0, kCalibrationPixels);
     // The coefficients are computed before the file is touched, so the tables downloaded next are
     // this calibration's even when "cr.dat" cannot be written.
     ComputeCoefficients(ctx, pixels);
 
-    WriteCalibrationFile(ctx, "cr.dat", [&ctx, pixels](std::FILE* file) {
+    return WriteCalibrationFile(ctx, "cr.dat", [&ctx, pixels](std::FILE* file) {
         return WriteCoefficientFile(ctx.calibration, file, pixels);
     });
 }

@@ -31,8 +31,9 @@ int32_t ShadingCoefficient(int32_t target, int32_t average, int32_t black);
 // Run at the end of a complete "WhiteFine" collection: computes the coefficients of the first
 // `pixels` averages of each colour (over their black levels) into the engine state, then
 // rewrites "cr.dat": "v2" and a line feed, the pixel count as 4 bytes little-endian, then per
-// colour (red, green, blue) the low 16 bits of each coefficient, high byte first. File errors
-// are reported and do not fail anything.
-void RunCoefficientStep(DriverContext& ctx, int32_t pixels);
+// colour (red, green, blue) the low 16 bits of each coefficient, high byte first. A file error
+// is reported and fails the step: later scans would otherwise pair the earlier calibration's
+// coefficients with this one's black line and gain codes.
+bool RunCoefficientStep(DriverContext& ctx, int32_t pixels);
 
 }  // namespace ordavel::calibration

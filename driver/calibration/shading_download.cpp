@@ -68,21 +68,26 @@ bool ClearOffsetTables(DriverContext& ctx, int32_t pixels) {
     return true;
 }
 
-void DownloadShadingTables(DriverContext& ctx, const char* name) {
+bool DownloadShadingTables(DriverContext& ctx, const char* name) {
     std::string_view step = name != nullptr ? name : "";
+    CalibrationState& state = ctx.calibration;
+    // The black profile is what the white coefficients are computed over and what "BlackFINE.PXL"
+    // holds: it is this calibration's whether or not the controller can be reached, never the
+    // profile of an earlier calibration left in place by a failed register transfer.
+    if (step == "BlackFine") CopyAveragesToBlackProfile(state);
+
     uint8_t shading = 0;
-    if (!device::ReadRegister(ctx, kShadingRegister, shading)) return;
+    if (!device::ReadRegister(ctx, kShadingRegister, shading)) return false;
     int32_t debugLevel = platform::ReadProfileInt(ctx.TempFilePath("Mirt.def"), "SETUP", "Debug", 0);
     shading = static_cast<uint8_t>((shading & ~7) | ShadingEnableBits(debugLevel, step));
-    if (!device::WriteRegister(ctx, kShadingRegister, shading)) return;
+    if (!device::WriteRegister(ctx, kShadingRegister, shading)) return false;
 
-    CalibrationState& state = ctx.calibration;
-    if (step == "BlackFine") CopyAveragesToBlackProfile(state);
-    // Only the calibrated third channel's tables are sent; a failed transfer ends the download
-    // silently, as the caller does not look at the result.
+    // Only the calibrated third channel's tables are sent. A failed transfer fails the
+    // calibration: the controller would scan this process's pages with tables it never got.
     ShadingTableBytes tables = BuildShadingTables(state, kBlue);
-    if (!SendTable(ctx, 4 * kBlue, tables.offsets) || !SendTable(ctx, 4 * kBlue + 1, tables.gains)) return;
+    if (!SendTable(ctx, 4 * kBlue, tables.offsets) || !SendTable(ctx, 4 * kBlue + 1, tables.gains)) return false;
     TraceDownload(state, kBlue, ctx.engine.parms.startpixel, tables);
+    return true;
 }
 
 }  // namespace ordavel::calibration

@@ -1,6 +1,8 @@
 // The debug bitmap file.
 #include "driver/engine/debug_bitmap.h"
 
+#include "platform/work_files.h"
+
 namespace ordavel::engine {
 
 std::string DebugBitmapPath(const std::string& workFile) {
@@ -9,8 +11,8 @@ std::string DebugBitmapPath(const std::string& workFile) {
 }
 
 std::FILE* CreateDebugBitmap(const std::string& path, std::span<const uint8_t> headers) {
-    std::remove(path.c_str());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    // Beside the work file in a directory others may share: created anew, never through a link.
+    std::FILE* file = platform::CreateOwnerFile(path);
     if (file != nullptr) AppendDebugBitmap(file, headers);
     return file;
 }

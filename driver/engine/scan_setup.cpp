@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/calibration/calibration.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/description/register_programming.h"
 #include "driver/device/paper_path.h"
 #include "driver/device/status_report.h"
@@ -13,7 +14,6 @@
 #include "driver/engine/setup_state.h"
 #include "driver/engine/work_file_job.h"
 #include "driver/interface/driver_context.h"
-#include "platform/profile.h"
 
 namespace ordavel::engine {
 
@@ -65,9 +65,16 @@ bool CalibrateForSheet(DriverContext& ctx, const RegisterImage& image, bool cali
         // Where the stored shading lines begin: the first pixel of the window the fine
         // calibration scanned (the geometry calibration left behind, before it is restored).
         // Later windows are placed on the stored lines relative to it.
-        platform::WriteProfileString(ctx.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel",
-                                     std::to_string(ctx.engine.parms.startpixel));
-        device::FeedPaper(ctx, true);
+        calibration::StageSetting(ctx, "startpixel", std::to_string(ctx.engine.parms.startpixel));
+        if (!calibration::CommitCalibrationSet(ctx)) {
+            calibration::DiscardCalibrationSet(ctx);
+            device::FeedPaper(ctx, true);
+            return false;
+        }
+        // The measurement is complete and stored, so a calibration whose sheet then cannot be
+        // fed out still replaced the earlier one; the failure is the feed's, and the export
+        // reports it rather than "done" with the sheet still in the rollers.
+        if (!device::FeedPaper(ctx, true)) return false;
         setup.calibrated = true;
         return true;
     }

@@ -2,6 +2,7 @@
 // bookkeeping of the path that delivers the image enlarged by 3/2.
 #include <algorithm>
 
+#include "driver/calibration/driver_file_lock.h"
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition.h"
@@ -18,6 +19,12 @@ ReadSteps EngineReadSteps() {
 }
 
 int32_t Session::Read(DriverContext& ctx, uint8_t* buffer, int32_t size, int32_t* got) {
+    // A read step may load the stored calibration and writes the work file.
+    calibration::DriverFileLock files;
+    if (scanning && !calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files)) {
+        if (got != nullptr) *got = 0;
+        return failRead(ctx);
+    }
     return ReadWith(ctx, buffer, size, got, EngineReadSteps());
 }
 

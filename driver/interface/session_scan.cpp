@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <new>
 
+#include "driver/calibration/driver_file_lock.h"
 #include "driver/description/description_loader.h"
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
@@ -27,6 +28,8 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
     if (std::find(entry->depths.begin(), entry->depths.end(), params.bitDepth) == entry->depths.end()) return 1;
 
     ctx.engine.request = params;
+    calibration::DriverFileLock files;
+    if (!calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files)) return 1;
     if (!description::LoadScannerDescription(ctx)) return 1;
     if (!engine::SetupScanRes(ctx, false, false)) return 1;
     device::Close(ctx);
@@ -61,7 +64,9 @@ int32_t Session::Start(DriverContext& ctx) {
     if (scanning) return 0;
     activeRead = ReadSettings{pixelType, res, imageWidth, imageHeight};
     endScan();
-    if (!prepareEnlargement(ctx) || !description::LoadScannerDescription(ctx) ||
+    calibration::DriverFileLock files;
+    if (!calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files) || !prepareEnlargement(ctx) ||
+        !description::LoadScannerDescription(ctx) ||
         !engine::SetupScanRes(ctx, true, false)) {
         scanning = false;
         device::Close(ctx);
@@ -89,7 +94,10 @@ int32_t Session::Stop(DriverContext& ctx) {
 }
 
 int32_t Session::Calibration(DriverContext& ctx) {
-    if (scanning || !description::LoadScannerDescription(ctx) || !engine::SetupScanRes(ctx, true, true)) {
+    // A calibration replaces the files every scan reads: it runs alone.
+    calibration::DriverFileLock files;
+    if (scanning || !calibration::LockDriverFiles(ctx, platform::LockMode::Exclusive, files) ||
+        !description::LoadScannerDescription(ctx) || !engine::SetupScanRes(ctx, true, true)) {
         endScan();
         device::Close(ctx);
         return 1;

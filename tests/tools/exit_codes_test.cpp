@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scratch_files.h"
+
 namespace mirt {
 namespace {
 
@@ -24,6 +26,16 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{"扫描宽度超界", kExitDriverFailure},
                       StatusCase{"Write Register failed! 07=03", kExitDriverFailure},
                       StatusCase{"", kExitDriverFailure}, StatusCase{nullptr, kExitDriverFailure}));
+
+TEST(ExitCodes, AStoredCalibrationThatCannotBeReadIsToldMissingOrDamagedByLookingAtIt) {
+    ordavel::test::ScratchDir dir("exitcodes");
+    EXPECT_EQ(ExitCodeForStatus("读扫描文件错误", dir.path()), kExitNotCalibrated);
+    dir.write("cr.dat", "");  // what a recalibration killed halfway used to leave
+    dir.write("BlackFINE.PXL", "v2\n");
+    EXPECT_EQ(ExitCodeForStatus("读扫描文件错误", dir.path()), kExitCalibrationDamaged);
+    EXPECT_EQ(ExitCodeForStatus("打开扫描文件错误!", dir.path()), kExitCalibrationDamaged);
+    EXPECT_EQ(ExitCodeForStatus("塞纸", dir.path()), kExitPaperJam);
+}
 
 }  // namespace
 }  // namespace mirt

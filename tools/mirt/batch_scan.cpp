@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tools/mirt/exit_codes.h"
+#include "tools/mirt/scanner_setup.h"
 
 namespace mirt {
 
@@ -49,7 +50,7 @@ PageLayout LayoutFor(const ScanRequest& r, const ScanInfo& info) {
 ScanOutcome Fail(DriverBinding& driver, ScanOutcome outcome, bool stop) {
     std::string status = driver.statusText();
     if (stop) driver.ScanStop();
-    outcome.exitCode = ExitCodeForStatus(status.c_str());
+    outcome.exitCode = ExitCodeForStatus(status.c_str(), DriverTempDirectory());
     outcome.message = status.empty() ? "the driver reported a failure" : status;
     return outcome;
 }

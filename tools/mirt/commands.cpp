@@ -65,12 +65,19 @@ int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
 int CalibrateInChild() { return ordavel::platform::RunSelf({"calibrate", "--load-calibration-sheet"}, {}); }
 
 int EnsureCalibrated(const Prepared& prepared) {
-    if (HasStoredCalibration(prepared.tempDir)) return kExitOk;
+    const StoredCalibration stored = InspectStoredCalibration(prepared.tempDir);
+    if (stored == StoredCalibration::Usable) return kExitOk;
+    const bool damaged = stored == StoredCalibration::Damaged;
     if (prepared.choice.kind == ScannerKind::Attached) {
+        if (damaged) {
+            return Fail("the stored calibration is damaged: insert the calibration sheet and run `mirt calibrate` again",
+                        kExitCalibrationDamaged);
+        }
         return Fail("the scanner has not been calibrated: insert the calibration sheet and run `mirt calibrate`",
                     kExitNotCalibrated);
     }
-    Tell("the scanner has not been calibrated yet: calibrating the virtual scanner with its calibration sheet");
+    Tell(damaged ? "the stored calibration is damaged: calibrating the virtual scanner again with its calibration sheet"
+                 : "the scanner has not been calibrated yet: calibrating the virtual scanner with its calibration sheet");
     const int rc = CalibrateInChild();
     if (rc != kExitOk) return rc < 0 ? Fail("the calibration could not be run", kExitSetup) : rc;
     return kExitOk;
@@ -102,7 +109,8 @@ bool SetCalibrationRequest(DriverBinding& driver) {
 
 int DriverFailure(DriverBinding& driver) {
     const std::string status = driver.statusText();
-    return Fail(status.empty() ? "the driver reported a failure" : status, ExitCodeForStatus(status.c_str()));
+    return Fail(status.empty() ? "the driver reported a failure" : status,
+                ExitCodeForStatus(status.c_str(), DriverTempDirectory()));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "driver/calibration/stored_calibration.h"
+
 namespace mirt {
 
 int ExitCodeForStatus(const char* statusText) {
@@ -22,6 +24,20 @@ int ExitCodeForStatus(const char* statusText) {
         if (std::strstr(statusText, rule.text) != nullptr) return rule.code;
     }
     return kExitDriverFailure;
+}
+
+int ExitCodeForStatus(const char* statusText, const std::string& tempDir) {
+    const int code = ExitCodeForStatus(statusText);
+    const bool calibrationFile = code == kExitNotCalibrated ||
+                                 (statusText != nullptr && std::strstr(statusText, "读扫描文件错误") != nullptr);
+    if (!calibrationFile) return code;
+    using ordavel::calibration::StoredCalibration;
+    switch (ordavel::calibration::InspectStoredCalibration(tempDir)) {
+        case StoredCalibration::NotCalibrated: return kExitNotCalibrated;
+        case StoredCalibration::Damaged: return kExitCalibrationDamaged;
+        case StoredCalibration::Usable: break;
+    }
+    return code;
 }
 
 }  // namespace mirt

@@ -1,6 +1,8 @@
 // mirt's exit codes: documented in the README and in `mirt --help`.
 #pragma once
 
+#include <string>
+
 namespace mirt {
 
 enum ExitCode : int {
@@ -14,9 +16,15 @@ enum ExitCode : int {
     kExitNotCalibrated = 7,      // no stored calibration: insert the calibration sheet, `mirt calibrate`
     kExitOutput = 8,             // a page file could not be written
     kExitSetup = 9,              // the driver library or its files could not be prepared
+    kExitCalibrationDamaged = 10,  // the stored calibration is incomplete or damaged: `mirt calibrate` again
 };
 
 // The exit code that a driver status text stands for (kExitDriverFailure when none matches).
 int ExitCodeForStatus(const char* statusText);
+
+// The same, but a failure to open or read the stored calibration ("打开扫描文件错误",
+// "读扫描文件错误") is told apart by looking at the stored calibration in `tempDir` itself:
+// kExitNotCalibrated when there is none, kExitCalibrationDamaged when it is damaged.
+int ExitCodeForStatus(const char* statusText, const std::string& tempDir);
 
 }  // namespace mirt

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
         "Exit codes: 0 done; 1 driver failure (its status text is shown); 2 bad command line;\n"
         "3 scanner not found; 4 paper jam; 5 cover open; 6 communication failure;\n"
         "7 not calibrated (insert the calibration sheet and run `mirt calibrate`);\n"
-        "8 a page file could not be written; 9 the driver or its files could not be prepared.");
+        "8 a page file could not be written; 9 the driver or its files could not be prepared;\n"
+        "10 the stored calibration is damaged (run `mirt calibrate` again).");
     app.require_subcommand(1);
 
     mirt::CommonOptions common;

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
+#include "platform/atomic_file.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/temp_dir.h"
@@ -33,21 +33,28 @@ bool PutReferenceFile(const fs::path& from, const fs::path& to, const Say& say, 
 // A linear gamma table file in the driver's format, so that scans never fall back to creating a
 // default table in whatever folder mirt was started from.
 bool WriteLinearGammaFile(const fs::path& path) {
-    std::ofstream out(path.string() + ".partial", std::ios::binary);
     static const char* const kTitles[] = {";Gamma Data (red)", ";Gamma Data (green)", ";Gamma Data (blue)"};
+    std::string text;
     char line[32];
     for (const char* title : kTitles) {
-        out << title << '\n';
+        text += title;
+        text += '\n';
         for (int i = 0; i < 4096; ++i) {
             std::snprintf(line, sizeof line, "%X\t%X\n", i, i / 16);
-            out << line;
+            text += line;
         }
     }
-    out.close();
-    std::error_code ec;
-    if (!out) return false;
-    fs::rename(path.string() + ".partial", path, ec);
-    return !ec;
+    // Atomically and without following a link another user may have put in the directory.
+    return ordavel::platform::WriteFileAtomically(path.string(), text);
+}
+
+constexpr const char* kLinearGammaFiles[] = {"gamma_8.gam", "gamma_1.gam"};
+
+// What killed runs (of mirt or of the driver) left half-written in the driver's directory.
+void RemoveStrayTemporaries(const std::string& tempDir) {
+    const std::string_view bases[] = {ordavel::calibration::kSettingsFile, ordavel::calibration::kCommitFile,
+                                      kLinearGammaFiles[0], kLinearGammaFiles[1]};
+    ordavel::platform::RemoveStaleTemporaries(tempDir, bases);
 }
 
 // A description value without its "//" comment and trailing blanks.
@@ -147,7 +154,8 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
     if (!scannerFile.empty() && fs::exists(data / scannerFile, ec)) {
         if (!PutReferenceFile(data / scannerFile, temp / scannerFile, say, error)) return false;
     }
-    for (const char* gamma : {"gamma_8.gam", "gamma_1.gam"}) {
+    RemoveStrayTemporaries(tempDir);
+    for (const char* gamma : kLinearGammaFiles) {
         if (!fs::exists(temp / gamma, ec) && !WriteLinearGammaFile(temp / gamma)) {
             error = std::string("cannot write ") + (temp / gamma).string();
             return false;
@@ -156,10 +164,6 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
     return true;
 }
 
-bool HasStoredCalibration(const std::string& tempDir) {
-    std::error_code ec;
-    return fs::exists(fs::path(tempDir) / "cr.dat", ec) && fs::exists(fs::path(tempDir) / "BlackFINE.PXL", ec);
-}
 
 }  // namespace mirt
 

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "driver/calibration/stored_calibration.h"
+
 namespace mirt {
 
 using Say = std::function<void(const std::string&)>;
@@ -18,7 +20,9 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
                         std::string& error);
 
 // True when the stored calibration a sheet scan needs ("cr.dat", "BlackFINE.PXL") is present.
-bool HasStoredCalibration(const std::string& tempDir);
+// What the driver's temporary directory holds of a calibration (shared with the driver).
+using ordavel::calibration::InspectStoredCalibration;
+using ordavel::calibration::StoredCalibration;
 
 enum class ScannerKind { Attached, Virtual };
 

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include "driver/calibration/calibration.h"
-#include "platform/profile.h"
+#include "driver/calibration/calibration_set.h"
 #include "tests/driver/calibration/calibration_fixture.h"
 
 namespace ordavel::calibration::test {
@@ -119,7 +121,7 @@ TEST_F(AnalysisTest, WhiteFineReplacesOutliersByTheRunningAverage) {
     ASSERT_EQ(Analyse(path, "WhiteFine", counter, 4), 1);
     EXPECT_EQ(Sum(kBlue, 0), 1000);
     EXPECT_EQ(Sum(kBlue, 1), (1000 + 1000 + 1300 + 900) / 4);
-    EXPECT_TRUE(std::filesystem::exists(ctx_.TempFilePath("cr.dat")));
+    EXPECT_TRUE(std::filesystem::exists(StagedPath(ctx_, "cr.dat")));
 }
 
 struct OutlierCase {
@@ -197,7 +199,10 @@ TEST_F(AnalysisTest, CoarseStatisticsIgnoreFiftyPixelsAtEachEnd) {
         EXPECT_EQ(ctx_.calibration.blackProfile[c][60], 1060);
         EXPECT_EQ(ctx_.calibration.blackProfile[c][10], -7);  // outside the copied range
     }
-    EXPECT_EQ(platform::ReadProfileInt(ctx_.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel", -1), 150);
+    // Kept with the calibration's set until the whole calibration succeeds.
+    const auto& staged = ctx_.calibration.stagedSettings;
+    EXPECT_NE(std::find(staged.begin(), staged.end(), std::pair<std::string, std::string>("startpixel", "150")),
+              staged.end());
 }
 
 TEST_F(AnalysisTest, CoarseStatisticsOfANarrowLineStayAtTheirStartValues) {
@@ -207,7 +212,9 @@ TEST_F(AnalysisTest, CoarseStatisticsOfANarrowLineStayAtTheirStartValues) {
     ASSERT_EQ(Analyse(path, "Coarse", counter), 1);
     EXPECT_EQ(ctx_.calibration.channelMinimum[kBlue], 0xFFFF);
     EXPECT_EQ(ctx_.calibration.channelMaximum[kBlue], 0);
-    EXPECT_EQ(platform::ReadProfileInt(ctx_.TempFilePath("Mirt.def"), "GAIN_OFFSET", "startpixel", -1), 42);
+    const auto& staged = ctx_.calibration.stagedSettings;
+    EXPECT_NE(std::find(staged.begin(), staged.end(), std::pair<std::string, std::string>("startpixel", "42")),
+              staged.end());
 }
 
 TEST_F(AnalysisTest, LinesWiderThanTheArraysAreAnalysedUpToTheirEnd) {

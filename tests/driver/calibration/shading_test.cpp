@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "driver/calibration/black_shading_file.h"
+#include "driver/calibration/calibration_set.h"
 #include "driver/calibration/shading_coefficients.h"
 #include "driver/calibration/shading_download.h"
 #include "driver/calibration/work_file_header.h"
@@ -76,9 +77,9 @@ TEST_F(CoefficientFileTest, HoldsTheCountAndTheLowSixteenBitsOfEachColourBigEndi
     SetAverages(kRed, {0xD000, 0x3400, 0});
     SetAverages(kGreen, {0x8000, 0x4000, 0x10000});
     SetAverages(kBlue, {0x6800, 60000, 0xD000});
-    RunCoefficientStep(ctx_, 3);
+    ASSERT_TRUE(RunCoefficientStep(ctx_, 3));
 
-    auto bytes = ReadAll(ctx_.TempFilePath("cr.dat"));
+    auto bytes = ReadAll(StagedPath(ctx_, "cr.dat"));
     ASSERT_EQ(bytes.size(), 7u + 6 * 3);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "v2\n");
     EXPECT_EQ(bytes[3] | bytes[4] << 8 | bytes[5] << 16 | bytes[6] << 24, 3);
@@ -93,24 +94,25 @@ TEST_F(CoefficientFileTest, HoldsTheCountAndTheLowSixteenBitsOfEachColourBigEndi
 }
 
 TEST_F(CoefficientFileTest, ReplacesAnOlderLongerFileWithOwnerOnlyPermissions) {
-    std::ofstream(ctx_.TempFilePath("cr.dat"), std::ios::binary) << std::string(1000, 'x');
+    std::ofstream(StagedPath(ctx_, "cr.dat"), std::ios::binary) << std::string(1000, 'x');
     SetAverages(kBlue, {0xD000});
-    RunCoefficientStep(ctx_, 258);
-    auto bytes = ReadAll(ctx_.TempFilePath("cr.dat"));
+    ASSERT_TRUE(RunCoefficientStep(ctx_, 258));
+    auto bytes = ReadAll(StagedPath(ctx_, "cr.dat"));
     ASSERT_EQ(bytes.size(), 7u + 6 * 258);
     EXPECT_EQ(bytes[3], 2);  // 258 little-endian
     EXPECT_EQ(bytes[4], 1);
     namespace fs = std::filesystem;
-    EXPECT_EQ(fs::status(ctx_.TempFilePath("cr.dat")).permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status(StagedPath(ctx_, "cr.dat")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST_F(CoefficientFileTest, AFileThatCannotBeCreatedIsReportedButTheCoefficientsAreComputed) {
-    std::filesystem::create_directory(ctx_.TempFilePath("cr.dat"));  // occupies the name
-    std::filesystem::create_directory(ctx_.TempFilePath("cr.dat/keep"));
+TEST_F(CoefficientFileTest, AFileThatCannotBeCreatedFailsTheStepButTheCoefficientsAreComputed) {
+    const std::string staged = StagedPath(ctx_, "cr.dat");
+    std::filesystem::create_directory(staged);  // occupies the name
+    std::filesystem::create_directory(staged + "/keep");
     SetAverages(kBlue, {0x6800});
-    RunCoefficientStep(ctx_, 1);
-    EXPECT_EQ(Message(), "打开文件错误: " + ctx_.TempFilePath("cr.dat"));
+    EXPECT_FALSE(RunCoefficientStep(ctx_, 1));
+    EXPECT_EQ(Message(), "打开文件错误: " + staged);
     EXPECT_EQ(ctx_.calibration.coefficients[kBlue][0], 32768);
 }
 

@@ -6,15 +6,20 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "driver/calibration/stored_calibration.h"
 #include "driver/calibration/work_file_header.h"
 #include "driver/interface/driver_context.h"
 #include "driver/interface/session.h"
+#include "platform/directory_lock.h"
 #include "platform/profile.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
@@ -22,6 +27,8 @@
 #include "virtual/page.h"
 #include "virtual/virtual_backend.h"
 #include "virtual/virtual_scanner.h"
+
+#include <unistd.h>
 
 namespace ordavel::calibration {
 namespace {
@@ -36,7 +43,13 @@ constexpr double kTargetLevel = 0xD000 / 256.0;  // the white target after the l
 std::vector<std::string>* g_messages = nullptr;
 DriverContext* g_reporting = nullptr;
 
+// Set in a child process: the callback ends the process, as a kill would, as soon as this file
+// exists (a point in the middle of a calibration).
+std::string g_exitWhenExists;
+constexpr int kKilledExit = 77;
+
 int32_t RecordStatus(int32_t kind) {
+    if (!g_exitWhenExists.empty() && std::filesystem::exists(g_exitWhenExists)) ::_exit(kKilledExit);
     if (kind == 0 && g_messages != nullptr && g_reporting != nullptr) {
         g_messages->emplace_back(g_reporting->record.messageText);
     }
@@ -376,6 +389,157 @@ TEST_F(VirtualCalibration, WithoutABlackStripLaterProcessesStillLoadTheShading) 
     std::vector<uint8_t> image = later->Scan();
     ASSERT_EQ(image.size(), static_cast<std::size_t>(kWidth) * kHeight) << later->ctx().record.messageText;
     EXPECT_NEAR(Columns(image, kBlankPaper).mean(), kTargetLevel, 0.05 * kTargetLevel);
+}
+
+// A calibration that does not finish (killed, or failed on a transfer) leaves the earlier one in
+// use: the next scan's page is the one the earlier calibration gave.
+class InterruptedRecalibration : public VirtualCalibration {
+protected:
+    // Calibrates, and returns the chart page a scan then gives.
+    std::vector<uint8_t> CalibrateAndScan() {
+        {
+            auto calibration = Start(ScannerConfig({}, kWhiteAlone));
+            EXPECT_EQ(calibration->Calibrate(), 0) << calibration->ctx().record.messageText;
+        }
+        return ScanChart();
+    }
+    std::vector<uint8_t> ScanChart() {
+        auto scan = Start(ScannerConfig({}, kChartAlone));
+        std::vector<uint8_t> page = scan->Scan();
+        EXPECT_FALSE(page.empty()) << scan->ctx().record.messageText;
+        return page;
+    }
+    // The stored set: both files and the keys of "GAIN_OFFSET".
+    std::string StoredSet() const {
+        std::string set = test::ReadWholeFile(temp_.file("cr.dat")) + test::ReadWholeFile(temp_.file("BlackFINE.PXL"));
+        for (std::string_view key : kSetKeys) set += std::string(key) + "=" + std::to_string(Setting(std::string(key).c_str())) + ";";
+        return set;
+    }
+    bool Staged() const {
+        return std::filesystem::exists(temp_.file("cr.dat.new")) || std::filesystem::exists(temp_.file("BlackFINE.PXL.new"));
+    }
+};
+
+struct KillCase {
+    const char* name;
+    const char* killWhenExists;  // the calibration's process dies once this file appears
+    friend void PrintTo(const KillCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class KilledRecalibration : public InterruptedRecalibration, public ::testing::WithParamInterface<KillCase> {};
+
+TEST_P(KilledRecalibration, LeavesTheEarlierCalibrationInUse) {
+    const std::vector<uint8_t> page = CalibrateAndScan();
+    ASSERT_FALSE(page.empty());
+    const std::string before = StoredSet();
+    std::filesystem::remove(temp_.file("FINE.PXL"));  // so that its appearance marks the white strip
+    const std::string trigger = temp_.file(GetParam().killWhenExists);
+    const int exit = test::RunInChild([&] {
+        g_exitWhenExists = trigger;
+        Start(ScannerConfig({}, kWhiteAlone))->Calibrate();
+        return 0;
+    });
+    ASSERT_EQ(exit, kKilledExit) << "the calibration ended before the kill point";
+    EXPECT_EQ(InspectStoredCalibration(temp_.path()), StoredCalibration::Usable);
+    EXPECT_EQ(ScanChart(), page);
+    EXPECT_EQ(StoredSet(), before);
+    EXPECT_FALSE(Staged()) << "the next run removes what the killed one staged";
+}
+
+INSTANTIATE_TEST_SUITE_P(KillPoints, KilledRecalibration,
+                         ::testing::Values(KillCase{"DuringTheBlackStrip", "BlackFINE.PXL.new"},
+                                           KillCase{"DuringTheWhiteStrip", "FINE.PXL"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(InterruptedRecalibration, AKillAfterTheSetWasCompletePutsItInPlaceOnTheNextRun) {
+    const std::vector<uint8_t> page = CalibrateAndScan();
+    const std::string set = StoredSet();
+    // The state of a process killed right after its commit file was written: the set staged,
+    // "Mirt.def" still with other keys.
+    std::string commit = "[FILES]\nCount=2\nFile1=cr.dat\nFile2=BlackFINE.PXL\n[GAIN_OFFSET]\n";
+    for (std::string_view key : kSetKeys) commit += std::string(key) + "=" + std::to_string(Setting(std::string(key).c_str())) + "\n";
+    temp_.write("calibration.commit", commit);
+    std::filesystem::rename(temp_.file("cr.dat"), temp_.file("cr.dat.new"));
+    std::filesystem::rename(temp_.file("BlackFINE.PXL"), temp_.file("BlackFINE.PXL.new"));
+    platform::WriteProfileString(temp_.file("Mirt.def"), "GAIN_OFFSET", "regs[0x3D]", "0");
+    platform::WriteProfileString(temp_.file("Mirt.def"), "GAIN_OFFSET", "startpixel", "0");
+    EXPECT_EQ(InspectStoredCalibration(temp_.path()), StoredCalibration::Usable);
+
+    EXPECT_EQ(ScanChart(), page);
+    EXPECT_EQ(StoredSet(), set);
+    EXPECT_FALSE(std::filesystem::exists(temp_.file("calibration.commit")));
+    EXPECT_FALSE(Staged());
+}
+
+struct TransferFailureCase {
+    const char* name;
+    uint64_t transfer;  // the first transfer of the calibration that fails
+    uint32_t strikes;   // how many fail from there (0: every later one, a dead device)
+    friend void PrintTo(const TransferFailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FailedRecalibration : public InterruptedRecalibration,
+                            public ::testing::WithParamInterface<TransferFailureCase> {};
+
+TEST_P(FailedRecalibration, FailsWithItsCauseAndLeavesTheEarlierCalibrationInUse) {
+    const std::vector<uint8_t> page = CalibrateAndScan();
+    ASSERT_FALSE(page.empty());
+    const std::string before = StoredSet();
+    {
+        auto calibration = Start(ScannerConfig({}, kWhiteAlone));
+        virtual_scanner::Fault fault;
+        fault.type = virtual_scanner::FaultType::FailTransfer;
+        fault.transfer = GetParam().transfer;
+        fault.repeat = GetParam().strikes;
+        calibration->scanner().addFault(fault);
+        ASSERT_EQ(calibration->Calibrate(), 1) << "a calibration with a failed transfer reported success";
+        EXPECT_FALSE(messages_.empty());
+        EXPECT_STRNE(calibration->ctx().record.messageText, "");
+    }
+    EXPECT_EQ(StoredSet(), before);
+    EXPECT_EQ(ScanChart(), page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transfers, FailedRecalibration,
+    ::testing::Values(TransferFailureCase{"DeadFromTheCoarsePasses", 400, 0},
+                      TransferFailureCase{"DeadFromTheFineStrips", 1000, 0},
+                      TransferFailureCase{"OneTransferNearTheEnd", 1400, 10}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(InterruptedRecalibration, ACalibrationWaitsForAnotherProcessesScanThenFailsWithACause) {
+    std::optional<platform::DirectoryLock> held;
+    test::HoldingChild scanning([&] {
+        held = platform::DirectoryLock::Acquire(temp_.file("Mirt.lock"), platform::LockMode::Shared, 0);
+        return held.has_value();
+    });
+    ASSERT_TRUE(scanning.holding());
+    auto calibration = Start(ScannerConfig({}, kWhiteAlone));
+    EXPECT_EQ(calibration->Calibrate(), 1);
+    EXPECT_EQ(std::string(calibration->ctx().record.messageText), "扫描文件被其他程序占用: " + temp_.file("Mirt.lock"));
+    EXPECT_NE(calibration->scanner().sheets()[0].state, SheetState::Ejected) << "nothing moved";
+}
+
+// Processes sharing the driver's directory: calibrations run one at a time, scans beside each
+// other, and what is stored is one whole calibration.
+TEST_F(InterruptedRecalibration, ConcurrentProcessesNeverMixTheirCalibrations) {
+    const std::vector<uint8_t> page = CalibrateAndScan();
+    ASSERT_FALSE(page.empty());
+    std::vector<std::function<int()>> processes;
+    for (int i = 0; i < 6; ++i) {
+        const bool calibrates = i % 2 == 0;
+        processes.emplace_back([&, calibrates] {
+            if (calibrates) return Start(ScannerConfig({}, kWhiteAlone))->Calibrate() == 0 ? 0 : 1;
+            return ScanChart().size() == page.size() ? 0 : 2;
+        });
+    }
+    EXPECT_EQ(test::RunChildrenTogether(processes), std::vector<int>(6, 0));
+    // Calibrations of one scanner differ by a little noise, so which one was stored last cannot
+    // be told from the files; each stores a whole set, and the scan after them works.
+    EXPECT_EQ(InspectStoredCalibration(temp_.path()), StoredCalibration::Usable);
+    EXPECT_FALSE(Staged());
+    EXPECT_FALSE(std::filesystem::exists(temp_.file("calibration.commit")));
+    EXPECT_EQ(ScanChart().size(), page.size());
 }
 
 }  // namespace
