@@ -1,0 +1,208 @@
+// The rules a faulted run is held to.
+#include "tests/campaign/run_verdict.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace ordavel::campaign {
+
+namespace {
+
+struct ViolationText {
+    Violation kind;
+    const char* name;
+    const char* meaning;
+};
+constexpr ViolationText kViolations[] = {
+    {Violation::WrongPage, "wrong-page", "success with a page other than the clean run's"},
+    {Violation::CalibrationDamaged, "calibration-damaged", "stored calibration neither the previous nor a clean one"},
+    {Violation::NoCause, "no-cause", "failure without a failure text"},
+    {Violation::WrongCause, "wrong-cause", "failure text that is not a communication text"},
+    {Violation::CauseReplaced, "cause-replaced", "text read is not the first failure's text"},
+    {Violation::CleanUpReplaced, "clean-up-replaced", "the client's clean-up replaced the cause"},
+    {Violation::LeftOpen, "left-open", "device connection left open after the failure"},
+    {Violation::NeverEnds, "never-ends", "scan neither completes nor fails"},
+    {Violation::LaterScanFails, "later-scan-fails", "a later scan in a fresh process fails"},
+    {Violation::LaterCalibrationFails, "later-calibration-fails", "a later calibrate + scan in a fresh process fails"},
+    {Violation::ProtocolError, "protocol-error", "controller saw a malformed command"},
+    {Violation::Crash, "crash", "the run's process died"},
+    {Violation::Sanitizer, "sanitizer", "sanitizer report (error or leak)"},
+    {Violation::Hang, "hang", "the run did not end within its time"},
+    {Violation::HarnessError, "harness-error", "the run could not be set up or said nothing"},
+};
+
+const ViolationText* Find(Violation v) {
+    for (const auto& t : kViolations) {
+        if (t.kind == v) return &t;
+    }
+    return nullptr;
+}
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::replace(text.begin(), text.end(), '\t', ' ');
+    return text;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Which rows of a page differ from the clean page's, in words.
+std::string PageDifference(const std::vector<uint8_t>& page, const std::vector<uint8_t>& clean, int32_t lineBytes) {
+    std::ostringstream out;
+    if (page.size() != clean.size()) {
+        out << page.size() << " bytes instead of " << clean.size();
+        return out.str();
+    }
+    if (lineBytes <= 0) return "the bytes differ";
+    const std::size_t rows = clean.size() / static_cast<std::size_t>(lineBytes);
+    std::size_t differing = 0, first = 0;
+    for (std::size_t row = 0; row < rows; ++row) {
+        const auto begin = static_cast<std::ptrdiff_t>(row * static_cast<std::size_t>(lineBytes));
+        if (!std::equal(page.begin() + begin, page.begin() + begin + lineBytes, clean.begin() + begin)) {
+            if (differing++ == 0) first = row;
+        }
+    }
+    out << differing << " of " << rows << " rows differ, the first is row " << first;
+    return out.str();
+}
+
+std::string DifferingFiles(const FileSet& a, const FileSet& b) {
+    std::string names;
+    for (const auto& [name, content] : a) {
+        const auto it = b.find(name);
+        if (it != b.end() && it->second == content) continue;
+        if (!names.empty()) names += ", ";
+        names += name + (content == "(missing)" ? " missing" : " (" + std::to_string(content.size()) + " bytes)");
+    }
+    return names;
+}
+
+std::string FailureOf(const CycleRecord& r) {
+    if (!r.setupError.empty()) return r.setupError;
+    if (r.readsNeverEnded) return "the scan never ended";
+    if (r.failedCall.empty()) return "the page ended with " + std::to_string(r.page.size()) + " bytes";
+    return r.failedCall + ": " + Quoted(r.cause);
+}
+
+}  // namespace
+
+const char* ViolationName(Violation v) { return Find(v) ? Find(v)->name : "?"; }
+const char* ViolationMeaning(Violation v) { return Find(v) ? Find(v)->meaning : "?"; }
+
+void Verdict::add(Violation v, std::string detail) {
+    violations.emplace_back(v, OneLine(std::move(detail)));
+    outcome = Outcome::Violating;
+}
+
+std::string Verdict::Serialize() const {
+    std::ostringstream out;
+    out << "outcome " << (outcome == Outcome::Recovered ? "R" : outcome == Outcome::FailedCleanly ? "F" : "V") << "\n";
+    out << "call " << OneLine(failedCall) << "\n";
+    out << "cause " << OneLine(cause) << "\n";
+    out << "followed " << (followedUp ? 1 : 0) << "\n";
+    for (const auto& [kind, detail] : violations) out << "violation " << ViolationName(kind) << "\t" << detail << "\n";
+    out << "end\n";
+    return out.str();
+}
+
+bool Verdict::Parse(const std::string& text, Verdict& v) {
+    v = Verdict{};
+    std::istringstream in(text);
+    std::string line;
+    bool ended = false;
+    while (std::getline(in, line)) {
+        const auto space = line.find(' ');
+        const std::string key = line.substr(0, space);
+        const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
+        if (key == "outcome") {
+            v.outcome = value == "R" ? Outcome::Recovered : value == "F" ? Outcome::FailedCleanly : Outcome::Violating;
+        } else if (key == "call") {
+            v.failedCall = value;
+        } else if (key == "cause") {
+            v.cause = value;
+        } else if (key == "followed") {
+            v.followedUp = value == "1";
+        } else if (key == "violation") {
+            const auto tab = value.find('\t');
+            const std::string name = value.substr(0, tab);
+            const ViolationText* found = nullptr;
+            for (const auto& t : kViolations) {
+                if (name == t.name) found = &t;
+            }
+            if (found == nullptr) return false;
+            v.violations.emplace_back(found->kind, tab == std::string::npos ? "" : value.substr(tab + 1));
+        } else if (key == "end") {
+            ended = true;
+        }
+    }
+    return ended;
+}
+
+bool IsCommunicationText(const std::string& text) {
+    static const char* const kTexts[] = {"通信失败", "Write Register failed!", "Read Register failed!", "Bulk Out failed!",
+                                         "BulkIn failed!", "Verify error", "未发现 "};
+    for (const char* t : kTexts) {
+        if (text.rfind(t, 0) == 0) return true;
+    }
+    // Texts added for lost data and the like say "communication" somewhere in them.
+    return text.find("通信") != std::string::npos || text.find("通讯") != std::string::npos;
+}
+
+Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSet& filesAfter) {
+    Verdict v;
+    v.failedCall = run.failedCall;
+    v.cause = run.cause;
+    if (!run.setupError.empty()) {
+        v.add(Violation::HarnessError, run.setupError);
+        return v;
+    }
+    if (!run.protocolErrors.empty()) {
+        v.add(Violation::ProtocolError, std::to_string(run.protocolErrors.size()) + ", the first: " + run.protocolErrors[0]);
+    }
+    const FileSet calibration = CalibrationFiles(filesAfter);
+    const FileSet previous = CalibrationFiles(ref.before);
+    if (calibration != previous && calibration != CalibrationFiles(ref.after)) {
+        v.add(Violation::CalibrationDamaged, "differing from the previous: " + DifferingFiles(calibration, previous));
+    }
+    if (run.readsNeverEnded) v.add(Violation::NeverEnds, "still not complete after the reads allowed");
+
+    if (run.completed) {
+        if (run.page != ref.clean.page) v.add(Violation::WrongPage, PageDifference(run.page, ref.clean.page, ref.clean.lineBytes));
+        if (run.openAtEnd && !ref.clean.openAtEnd) v.add(Violation::LeftOpen, "after the stop");
+    } else if (run.failedCall.empty()) {
+        v.add(Violation::WrongPage, "the scan said complete with " + PageDifference(run.page, ref.clean.page, ref.clean.lineBytes));
+    } else if (!run.readsNeverEnded) {
+        std::string first;
+        for (const std::string& t : run.texts) {
+            if (!ref.texts.count(t)) {
+                first = t;
+                break;
+            }
+        }
+        const bool noCause = run.cause.empty() || ref.texts.count(run.cause) > 0;
+        if (noCause) {
+            v.add(Violation::NoCause, run.failedCall + " failed and reads " + Quoted(run.cause));
+        } else if (!IsCommunicationText(run.cause)) {
+            v.add(Violation::WrongCause, run.failedCall + " failed with " + Quoted(run.cause));
+        }
+        if (!noCause && !first.empty() && run.cause != first) {
+            v.add(Violation::CauseReplaced, "first " + Quoted(first) + ", reads " + Quoted(run.cause));
+        }
+        if (run.afterCleanUp != run.cause) {
+            v.add(Violation::CleanUpReplaced, Quoted(run.cause) + " became " + Quoted(run.afterCleanUp));
+        }
+        if (run.openAfterFailure || run.openAtEnd) {
+            v.add(Violation::LeftOpen, run.openAfterFailure ? "after " + run.failedCall : "after the clean-up");
+        }
+    }
+    if (v.violations.empty()) v.outcome = run.completed ? Outcome::Recovered : Outcome::FailedCleanly;
+    return v;
+}
+
+void JudgeLaterCycles(Verdict& verdict, const CycleRecord& laterScan, const CycleRecord& laterCalibration) {
+    verdict.followedUp = true;
+    if (!laterScan.completed) verdict.add(Violation::LaterScanFails, FailureOf(laterScan));
+    if (!laterCalibration.completed) verdict.add(Violation::LaterCalibrationFails, FailureOf(laterCalibration));
+}
+
+}  // namespace ordavel::campaign
