@@ -60,7 +60,7 @@ bool PrepareReference(const std::string& dir, CleanReference& ref, std::string& 
         return false;
     }
     if (!ref.clean.protocolErrors.empty()) {
-        error = "the clean cycle sends malformed commands: " + ref.clean.protocolErrors[0];
+        error = "the clean cycle sends malformed commands: " + ref.clean.protocolErrors[0].second;
         return false;
     }
     ref.after = ReadFileSet(clean);
@@ -90,7 +90,7 @@ std::string RunFaulted(const CleanReference& ref, const PlannedRun& planned, con
     }
     const CycleRecord run = Cycle(CycleKind::CalibrateAndScan, dir, {FaultFor(planned.variant, planned.n)});
     const FileSet after = ReadFileSet(dir);
-    verdict = JudgeRun(ref, run, after);
+    verdict = JudgeRun(ref, run, after, StruckTransfer(ref, planned));
     if (after != ref.after) {
         // The run left files of its own: show that a scan and a calibration still work with them
         // (on a scanner that works again).

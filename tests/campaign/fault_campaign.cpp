@@ -43,10 +43,7 @@ double Seconds() {
 }
 
 std::string Where(const campaign::CleanReference& ref, const campaign::PlannedRun& run, std::string& transfer) {
-    uint64_t n = run.n;
-    if (campaign::CountsAnswers(run.variant)) {
-        n = run.n <= ref.clean.answerTransfers.size() ? ref.clean.answerTransfers[run.n - 1] : 0;
-    }
+    const uint64_t n = campaign::StruckTransfer(ref, run);
     transfer = n >= 1 && n <= ref.clean.transferLabels.size() ? ref.clean.transferLabels[n - 1] : "?";
     return campaign::CallOfTransfer(ref.clean, n);
 }

@@ -140,7 +140,7 @@ bool Verdict::Parse(const std::string& text, Verdict& v) {
 
 bool IsCommunicationText(const std::string& text) {
     static const char* const kTexts[] = {"通信失败", "Write Register failed!", "Read Register failed!", "Bulk Out failed!",
-                                         "BulkIn failed!", "Verify error", "未发现 "};
+                                         "BulkOut failed!", "BulkIn failed!", "Verify error", "未发现 "};
     for (const char* t : kTexts) {
         if (text.rfind(t, 0) == 0) return true;
     }
@@ -148,7 +148,12 @@ bool IsCommunicationText(const std::string& text) {
     return text.find("通信") != std::string::npos || text.find("通讯") != std::string::npos;
 }
 
-Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSet& filesAfter) {
+uint64_t StruckTransfer(const CleanReference& ref, const PlannedRun& run) {
+    if (!CountsAnswers(run.variant)) return run.n;
+    return run.n >= 1 && run.n <= ref.clean.answerTransfers.size() ? ref.clean.answerTransfers[run.n - 1] : 0;
+}
+
+Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSet& filesAfter, uint64_t struck) {
     Verdict v;
     v.failedCall = run.failedCall;
     v.cause = run.cause;
@@ -156,8 +161,12 @@ Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSe
         v.add(Violation::HarnessError, run.setupError);
         return v;
     }
-    if (!run.protocolErrors.empty()) {
-        v.add(Violation::ProtocolError, std::to_string(run.protocolErrors.size()) + ", the first: " + run.protocolErrors[0]);
+    std::vector<std::string> protocolErrors;
+    for (const auto& [transfer, text] : run.protocolErrors) {
+        if (transfer != struck) protocolErrors.push_back("at transfer " + std::to_string(transfer) + ": " + text);
+    }
+    if (!protocolErrors.empty()) {
+        v.add(Violation::ProtocolError, std::to_string(protocolErrors.size()) + ", the first " + protocolErrors[0]);
     }
     const FileSet calibration = CalibrationFiles(filesAfter);
     const FileSet previous = CalibrationFiles(ref.before);

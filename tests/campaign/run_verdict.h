@@ -63,8 +63,12 @@ struct CleanReference {
 // communication text, the device not found).
 bool IsCommunicationText(const std::string& text);
 
-// The run itself, with the files it left.
-Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSet& filesAfter);
+// The transfer number a run's fault strikes first (answers counted as transfers), 0 if none.
+uint64_t StruckTransfer(const CleanReference& ref, const PlannedRun& run);
+
+// The run itself, with the files it left; `struck` is the transfer its fault struck first (a
+// short transfer leaves the controller a truncated command there, which is the fault's doing).
+Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSet& filesAfter, uint64_t struck);
 // A later scan alone and a later calibrate + scan, each in a fresh context on the files the run left.
 void JudgeLaterCycles(Verdict& verdict, const CycleRecord& laterScan, const CycleRecord& laterCalibration);
 

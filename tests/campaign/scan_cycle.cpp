@@ -83,7 +83,7 @@ public:
             record_.transferLabels = log_->transfers();
             record_.answerTransfers = log_->answers();
         }
-        for (const auto& e : scanner_->observations().protocolErrors) record_.protocolErrors.push_back(e.text);
+        for (const auto& e : scanner_->observations().protocolErrors) record_.protocolErrors.emplace_back(e.transfer, e.text);
     }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "virtual/fault.h"
@@ -47,7 +48,8 @@ struct CycleRecord {
     uint64_t transfersIn = 0;
     std::vector<std::string> transferLabels;  // with labelTransfers: what transfer N carried
     std::vector<uint64_t> answerTransfers;    // ... and the transfer number of answer N
-    std::vector<std::string> protocolErrors;  // what the virtual scanner found wrong in the framing
+    // What the virtual scanner found wrong in the framing, with the transfer it came with.
+    std::vector<std::pair<uint64_t, std::string>> protocolErrors;
     std::string setupError;                   // the cycle could not be set up (not a driver outcome)
 };
 
