@@ -33,7 +33,7 @@ public:
 
 private:
     struct Counts {
-        std::size_t runs = 0, recovered = 0, failedCleanly = 0, violating = 0, followedUp = 0;
+        std::size_t runs = 0, recovered = 0, elsewhere = 0, failedCleanly = 0, violating = 0, followedUp = 0;
     };
     std::map<Variant, Counts> byVariant_;
     std::array<std::size_t, kViolationKinds> byKind_{};

@@ -2,6 +2,7 @@
 #include "tests/campaign/run_verdict.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 namespace ordavel::campaign {
@@ -66,6 +67,53 @@ std::string PageDifference(const std::vector<uint8_t>& page, const std::vector<u
     return out.str();
 }
 
+// How many lines further on the sheet lay under the scan line than in the clean run, when every
+// line of the scan saw the same sheet moved by the same whole number of lines.
+bool SheetShift(const std::vector<std::pair<int, double>>& run, const std::vector<std::pair<int, double>>& clean,
+                int& shift) {
+    shift = 0;
+    if (run.size() != clean.size() || clean.size() < 2) return false;
+    const double pitch = clean[1].second - clean[0].second;
+    if (pitch <= 0) return false;
+    const double lines = (run[0].second - clean[0].second) / pitch;
+    shift = static_cast<int>(std::lround(lines));
+    if (std::abs(lines - shift) > 0.05) return false;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        if (run[i].first != clean[i].first) return false;
+        if (clean[i].first != 0 && std::abs((run[i].second - clean[i].second) / pitch - shift) > 0.05) return false;
+    }
+    return true;
+}
+
+// True when each row of `page`, but for the `shift` rows that have no counterpart, is the clean
+// page's row `shift` away (either way up: the page may be delivered bottom-up) within noise: a
+// moved sheet changes the noise, lost or misplaced data changes whole runs of rows. A few rows
+// may differ more: a printed edge that lies exactly on a line is sampled on either side of it
+// when the two positions differ in their last bits.
+bool MovedPage(const std::vector<uint8_t>& page, const std::vector<uint8_t>& clean, int32_t lineBytes, int shift) {
+    constexpr double kNoise = 3.0;      // mean absolute difference of a row, in grey levels
+    constexpr int kEdgeRows = 8;        // rows allowed above it
+    if (page.size() != clean.size() || lineBytes <= 0) return false;
+    const auto width = static_cast<std::size_t>(lineBytes);
+    const auto rows = static_cast<long>(clean.size() / width);
+    for (int direction : {1, -1}) {
+        const long by = static_cast<long>(shift) * direction;
+        int above = 0;
+        for (long y = 0; y < rows && above <= kEdgeRows; ++y) {
+            const long other = y + by;
+            if (other < 0 || other >= rows) continue;
+            long sum = 0;
+            for (std::size_t x = 0; x < width; ++x) {
+                sum += std::abs(static_cast<int>(page[static_cast<std::size_t>(y) * width + x]) -
+                                static_cast<int>(clean[static_cast<std::size_t>(other) * width + x]));
+            }
+            if (static_cast<double>(sum) / static_cast<double>(width) > kNoise) ++above;
+        }
+        if (above <= kEdgeRows) return true;
+    }
+    return false;
+}
+
 std::string DifferingFiles(const FileSet& a, const FileSet& b) {
     std::string names;
     for (const auto& [name, content] : a) {
@@ -96,7 +144,11 @@ void Verdict::add(Violation v, std::string detail) {
 
 std::string Verdict::Serialize() const {
     std::ostringstream out;
-    out << "outcome " << (outcome == Outcome::Recovered ? "R" : outcome == Outcome::FailedCleanly ? "F" : "V") << "\n";
+    const char* code = outcome == Outcome::Recovered        ? "R"
+                       : outcome == Outcome::SheetElsewhere ? "S"
+                       : outcome == Outcome::FailedCleanly  ? "F"
+                                                            : "V";
+    out << "outcome " << code << "\n";
     out << "call " << OneLine(failedCall) << "\n";
     out << "cause " << OneLine(cause) << "\n";
     out << "followed " << (followedUp ? 1 : 0) << "\n";
@@ -115,7 +167,10 @@ bool Verdict::Parse(const std::string& text, Verdict& v) {
         const std::string key = line.substr(0, space);
         const std::string value = space == std::string::npos ? "" : line.substr(space + 1);
         if (key == "outcome") {
-            v.outcome = value == "R" ? Outcome::Recovered : value == "F" ? Outcome::FailedCleanly : Outcome::Violating;
+            v.outcome = value == "R"   ? Outcome::Recovered
+                        : value == "S" ? Outcome::SheetElsewhere
+                        : value == "F" ? Outcome::FailedCleanly
+                                       : Outcome::Violating;
         } else if (key == "call") {
             v.failedCall = value;
         } else if (key == "cause") {
@@ -175,8 +230,18 @@ Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSe
     }
     if (run.readsNeverEnded) v.add(Violation::NeverEnds, "still not complete after the reads allowed");
 
+    bool elsewhere = false;
     if (run.completed) {
-        if (run.page != ref.clean.page) v.add(Violation::WrongPage, PageDifference(run.page, ref.clean.page, ref.clean.lineBytes));
+        if (run.page != ref.clean.page) {
+            int shift = 0;
+            if (SheetShift(run.lastScanTruth, ref.clean.lastScanTruth, shift) && shift != 0 &&
+                MovedPage(run.page, ref.clean.page, ref.clean.lineBytes, shift)) {
+                elsewhere = true;
+            } else {
+                std::string where = shift != 0 ? " (the sheet lay " + std::to_string(shift) + " lines further on)" : "";
+                v.add(Violation::WrongPage, PageDifference(run.page, ref.clean.page, ref.clean.lineBytes) + where);
+            }
+        }
         if (run.openAtEnd && !ref.clean.openAtEnd) v.add(Violation::LeftOpen, "after the stop");
     } else if (run.failedCall.empty()) {
         v.add(Violation::WrongPage, "the scan said complete with " + PageDifference(run.page, ref.clean.page, ref.clean.lineBytes));
@@ -204,7 +269,9 @@ Verdict JudgeRun(const CleanReference& ref, const CycleRecord& run, const FileSe
             v.add(Violation::LeftOpen, run.openAfterFailure ? "after " + run.failedCall : "after the clean-up");
         }
     }
-    if (v.violations.empty()) v.outcome = run.completed ? Outcome::Recovered : Outcome::FailedCleanly;
+    if (v.violations.empty()) {
+        v.outcome = !run.completed ? Outcome::FailedCleanly : elsewhere ? Outcome::SheetElsewhere : Outcome::Recovered;
+    }
     return v;
 }
 

@@ -36,7 +36,13 @@ inline constexpr int kViolationKinds = static_cast<int>(Violation::HarnessError)
 const char* ViolationName(Violation v);     // a short key
 const char* ViolationMeaning(Violation v);  // for the figures table
 
-enum class Outcome { Recovered, FailedCleanly, Violating };
+enum class Outcome {
+    Recovered,       // the clean run's page, byte for byte
+    SheetElsewhere,  // the sheet lay some lines further on (a retried poll let the feed run on a
+                     // little) and the page is the clean page moved by those lines, within noise
+    FailedCleanly,
+    Violating,
+};
 
 struct Verdict {
     Outcome outcome = Outcome::Recovered;

@@ -83,7 +83,11 @@ public:
             record_.transferLabels = log_->transfers();
             record_.answerTransfers = log_->answers();
         }
-        for (const auto& e : scanner_->observations().protocolErrors) record_.protocolErrors.emplace_back(e.transfer, e.text);
+        const auto& observed = scanner_->observations();
+        for (const auto& e : observed.protocolErrors) record_.protocolErrors.emplace_back(e.transfer, e.text);
+        if (!observed.scans.empty()) {
+            for (const auto& t : observed.scans.back().lines) record_.lastScanTruth.emplace_back(t.sheet, t.yInches);
+        }
     }
 
 private:

@@ -50,6 +50,8 @@ struct CycleRecord {
     std::vector<uint64_t> answerTransfers;    // ... and the transfer number of answer N
     // What the virtual scanner found wrong in the framing, with the transfer it came with.
     std::vector<std::pair<uint64_t, std::string>> protocolErrors;
+    // Where the paper lay for each line of the last scan the controller made (sheet, inches).
+    std::vector<std::pair<int, double>> lastScanTruth;
     std::string setupError;                   // the cycle could not be set up (not a driver outcome)
 };
 
