@@ -50,6 +50,7 @@ struct Fault {
     bool stuckActive = true;                // stuck on (paper seen / tray empty) or off
     double lengthInches = 0;                // sheet length
     double overlapSteps = 40;               // double pick: how far the second sheet trails the first
+    double keptShare = 0.5;                 // short transfer: the share of its bytes that gets through
 };
 
 // "Jam" -> FaultType::Jam and so on; false for an unknown name.

@@ -64,7 +64,7 @@ void FaultInjector::shapeSheets(std::vector<Sheet>& sheets, const PathConfig& pa
     }
 }
 
-TransferFate FaultInjector::transfer(TransferDirection direction, uint64_t nowMs) {
+TransferFate FaultInjector::transfer(TransferDirection direction, uint64_t nowMs, double* keptShare) {
     TransferFate fate = TransferFate::Normal;
     for (Running& r : faults_) {
         const Fault& s = r.fault;
@@ -85,6 +85,7 @@ TransferFate FaultInjector::transfer(TransferDirection direction, uint64_t nowMs
         ++r.strikes;
         if (fate == TransferFate::Normal || s.type == FaultType::FailTransfer) {
             fate = s.type == FaultType::FailTransfer ? TransferFate::Fail : TransferFate::Short;
+            if (fate == TransferFate::Short && keptShare != nullptr) *keptShare = s.keptShare;
         }
     }
     return fate;

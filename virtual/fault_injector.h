@@ -27,9 +27,10 @@ public:
     // Sheet faults (jams, lengths, double picks) applied to sheets that have not moved yet.
     void shapeSheets(std::vector<Sheet>& sheets, const PathConfig& path, float blankReflectance) const;
 
-    // Counts one bulk transfer at `nowMs` and says what becomes of it. A disconnect that a
-    // transfer count triggers starts with that transfer.
-    TransferFate transfer(TransferDirection direction, uint64_t nowMs);
+    // Counts one bulk transfer at `nowMs` and says what becomes of it; for a short transfer,
+    // `keptShare` (if given) receives the share of its bytes that gets through. A disconnect that
+    // a transfer count triggers starts with that transfer.
+    TransferFate transfer(TransferDirection direction, uint64_t nowMs, double* keptShare = nullptr);
     // Counts one read of the data port; true when it stalls.
     bool dataPortStalls(uint64_t nowMs);
 

@@ -211,6 +211,7 @@ void readFault(ConfigReader& r, const std::string& sec, Fault& f) {
     }
     r.number(sec, "Length_Inches", f.lengthInches, 0, 1000);
     r.number(sec, "Overlap_Steps", f.overlapSteps, 0, kHuge);
+    r.number(sec, "Kept_Share", f.keptShare, 0, 1);
 }
 
 void readFaults(ConfigReader& r, ScannerConfig& c) {

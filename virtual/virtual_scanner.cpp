@@ -94,11 +94,19 @@ void VirtualScanner::chargeTransfer(std::size_t bytes) {
     clock_->advanceMicroseconds(std::max<uint64_t>(config_.usb.frameMicros, busMicros));
 }
 
+namespace {
+// The bytes of a short transfer that get through: a share of them, whole bytes, at most all.
+std::size_t KeptBytes(std::size_t size, double share) {
+    return std::min(size, static_cast<std::size_t>(static_cast<double>(size) * std::clamp(share, 0.0, 1.0)));
+}
+}  // namespace
+
 bool VirtualScanner::bulkOut(std::span<const uint8_t> data) {
     std::lock_guard guard(mutex_);
     ++transferNumber_;
     ++log_.counters.transfersOut;
-    const TransferFate fate = faults_.transfer(TransferDirection::Out, msSinceStart(now()));
+    double keptShare = 0.5;
+    const TransferFate fate = faults_.transfer(TransferDirection::Out, msSinceStart(now()), &keptShare);
     if (faults_.disconnected(msSinceStart(now()))) {
         chargeTransfer(0);
         ++log_.counters.failedTransfers;
@@ -112,8 +120,9 @@ bool VirtualScanner::bulkOut(std::span<const uint8_t> data) {
     syncTo(now());
     if (fate == TransferFate::Short) {
         ++log_.counters.shortTransfers;
-        front_.bulkOut(data.first(data.size() / 2));
-        log_.counters.bytesOut += data.size() / 2;
+        const std::size_t kept = KeptBytes(data.size(), keptShare);
+        front_.bulkOut(data.first(kept));
+        log_.counters.bytesOut += kept;
         return false;
     }
     front_.bulkOut(data);
@@ -126,7 +135,8 @@ bool VirtualScanner::bulkIn(std::span<uint8_t> buffer, std::size_t& received) {
     received = 0;
     ++transferNumber_;
     ++log_.counters.transfersIn;
-    const TransferFate fate = faults_.transfer(TransferDirection::In, msSinceStart(now()));
+    double keptShare = 0.5;
+    const TransferFate fate = faults_.transfer(TransferDirection::In, msSinceStart(now()), &keptShare);
     if (faults_.disconnected(msSinceStart(now()))) {
         front_.abandonRead();  // the answer is lost with the device
         chargeTransfer(0);
@@ -141,7 +151,7 @@ bool VirtualScanner::bulkIn(std::span<uint8_t> buffer, std::size_t& received) {
     }
     syncTo(now());
     const bool isShort = fate == TransferFate::Short;
-    const bool ok = front_.bulkIn(isShort ? buffer.first(buffer.size() / 2) : buffer, received);
+    const bool ok = front_.bulkIn(isShort ? buffer.first(KeptBytes(buffer.size(), keptShare)) : buffer, received);
     if (isShort) {
         // The chip's answer ends early; the rest of it is lost to this read.
         front_.abandonRead();

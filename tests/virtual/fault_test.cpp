@@ -86,6 +86,19 @@ TEST(Faults, ShortInTransferDeliversPartOfTheAnswer) {
     EXPECT_EQ(rig.io().readFixed(0x01, 4)->size(), 4u);
 }
 
+TEST(Faults, ShortInTransferWithNothingKeptSucceedsWithNoBytes) {
+    vs::Fault f = fault(vs::FaultType::ShortTransfer);
+    f.direction = vs::TransferDirection::In;
+    f.transfer = 1;
+    f.keptShare = 0;
+    VirtualRig rig = MakeRig(withFault(f));
+    const auto samples = rig.io().readFixed(0x01, 4);
+    ASSERT_TRUE(samples);
+    EXPECT_TRUE(samples->empty());
+    EXPECT_EQ(rig.io().readFixed(0x01, 4)->size(), 4u);
+    EXPECT_TRUE(rig.scanner->observations().protocolErrors.empty());
+}
+
 TEST(Faults, ShortOutTransferFailsAndCarriesOnlyItsFirstHalf) {
     vs::Fault f = fault(vs::FaultType::ShortTransfer);
     f.direction = vs::TransferDirection::Out;
