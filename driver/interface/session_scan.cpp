@@ -6,12 +6,17 @@
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition.h"
+#include "driver/engine/request_bounds.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/interface/driver_context.h"
 #include "driver/interface/read_request.h"
 #include "driver/interface/session.h"
 
 namespace ordavel::interface {
+
+namespace {
+constexpr int32_t kMaxDeliveredLineBytes = 65536;
+}  // namespace
 
 int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanStatusCallback callback) {
     // These stick even when the call is refused below.
@@ -28,6 +33,8 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
 
     ctx.engine.request = params;
     if (!description::LoadScannerDescription(ctx)) return 1;
+    // A window off the bed is refused before the device is even opened.
+    if (!engine::CheckRequestOnBed(ctx)) return 1;
     if (!engine::SetupScanRes(ctx, false, false)) return 1;
     device::Close(ctx);
     return 0;
@@ -38,7 +45,9 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
 bool Session::prepareEnlargement(DriverContext& ctx) {
     if (activeRead.res == 0) return true;
     const int32_t outLine = DeliveredLineBytes(activeRead.pixelType, activeRead.imageWidth);
-    if (outLine == 0) {
+    // The session keeps the values of a refused ScanSetScanParams, so the width is bounded here
+    // too: no bed at the highest resolution has delivered lines this long.
+    if (outLine == 0 || outLine > kMaxDeliveredLineBytes) {
         // Left open by the design: a pixel type without a delivered line length (or a width of
         // zero or less) cannot be enlarged. The scan is refused here rather than dividing by
         // zero in the read path.
@@ -61,7 +70,9 @@ int32_t Session::Start(DriverContext& ctx) {
     if (scanning) return 0;
     activeRead = ReadSettings{pixelType, res, imageWidth, imageHeight};
     endScan();
-    if (!prepareEnlargement(ctx) || !description::LoadScannerDescription(ctx) ||
+    // The request may come from "Mirt.ini", which is not checked when it is read: it is checked
+    // here, before anything moves.
+    if (!prepareEnlargement(ctx) || !description::LoadScannerDescription(ctx) || !engine::CheckRequestOnBed(ctx) ||
         !engine::SetupScanRes(ctx, true, false)) {
         scanning = false;
         device::Close(ctx);
@@ -89,7 +100,9 @@ int32_t Session::Stop(DriverContext& ctx) {
 }
 
 int32_t Session::Calibration(DriverContext& ctx) {
-    if (scanning || !description::LoadScannerDescription(ctx) || !engine::SetupScanRes(ctx, true, true)) {
+    // Calibration scans with the request's resolution and sets up a scan of its window at the end.
+    if (scanning || !description::LoadScannerDescription(ctx) || !engine::CheckRequestOnBed(ctx) ||
+        !engine::SetupScanRes(ctx, true, true)) {
         endScan();
         device::Close(ctx);
         return 1;
