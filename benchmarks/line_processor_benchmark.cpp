@@ -173,7 +173,7 @@ void BM_EnlargeGreyPage(benchmark::State& state) {
         for (int32_t done = 0; done < kLines; done += kPerCall) {
             std::memcpy(buffer.data(), source.data(), source.size());
             int32_t bytes = static_cast<int32_t>(source.size());
-            EnlargeThreeHalves(buffer.data(), bytes, done + kPerCall >= kLines, request, carry);
+            EnlargeThreeHalves(buffer, bytes, done + kPerCall >= kLines, request, carry);
         }
         benchmark::DoNotOptimize(buffer.data());
     }

@@ -75,58 +75,69 @@ void WidenBlackWhite(const uint8_t* in, int32_t inBytes, const EnlargementReques
 }
 
 // Writes whole output lines into the caller's buffer and counts them against the target height.
+// A line that would not fit the buffer is not written: the writer marks itself overflowed.
 class LineWriter {
 public:
-    LineWriter(uint8_t* buffer, int32_t lineBytes, const EnlargementRequest& r, EnlargementCarry& carry)
-        : buffer_(buffer), lineBytes_(lineBytes), request_(r), carry_(carry) {}
+    LineWriter(std::span<uint8_t> destination, int32_t lineBytes, const EnlargementRequest& r, EnlargementCarry& carry)
+        : destination_(destination), lineBytes_(lineBytes), request_(r), carry_(carry) {}
 
     bool Full() const { return carry_.enlargedLines >= request_.targetHeight; }
-    uint8_t* Next() { return buffer_ + static_cast<std::ptrdiff_t>(written_) * lineBytes_; }
-    const uint8_t* Last() const { return buffer_ + static_cast<std::ptrdiff_t>(written_ - 1) * lineBytes_; }
+    bool Overflowed() const { return overflowed_; }
+    // Room for one more line; marks the overflow when there is none.
+    bool Room() {
+        const auto end = static_cast<std::size_t>(written_ + 1) * static_cast<std::size_t>(lineBytes_);
+        if (end > destination_.size()) overflowed_ = true;
+        return !overflowed_;
+    }
+    uint8_t* Next() { return destination_.data() + static_cast<std::ptrdiff_t>(written_) * lineBytes_; }
+    const uint8_t* Last() const { return destination_.data() + static_cast<std::ptrdiff_t>(written_ - 1) * lineBytes_; }
     void Count() {
         ++written_;
         ++carry_.enlargedLines;
     }
     void Repeat() {
+        if (!Room()) return;
         std::memmove(Next(), Last(), static_cast<std::size_t>(lineBytes_));
         Count();
     }
     int32_t Written() const { return written_; }
 
 private:
-    uint8_t* buffer_;
+    std::span<uint8_t> destination_;
     int32_t lineBytes_;
     const EnlargementRequest& request_;
     EnlargementCarry& carry_;
     int32_t written_ = 0;
+    bool overflowed_ = false;
 };
 
 }  // namespace
 
-bool EnlargeThreeHalves(uint8_t* buffer, int32_t& bytes, bool lastCall, const EnlargementRequest& request,
-                        EnlargementCarry& carry) {
+EnlargeResult EnlargeThreeHalves(std::span<uint8_t> destination, int32_t& bytes, bool lastCall,
+                                 const EnlargementRequest& request, EnlargementCarry& carry) {
     const int32_t n = request.inputLineBytes;
-    if ((request.pixelType != kGrey && request.pixelType != kBlackWhite) || n <= 0 || bytes < 0) {
-        bytes = 0;
-        return false;
+    const int32_t stored = bytes;
+    bytes = 0;
+    if ((request.pixelType != kGrey && request.pixelType != kBlackWhite) || n <= 0 || stored < 0 ||
+        static_cast<std::size_t>(stored) > destination.size()) {
+        return EnlargeResult::Unsupported;
     }
     const int32_t f = OutputLineBytes(request);
-    const int32_t count = bytes / n;
+    const int32_t count = stored / n;
     try {
-        carry.scratch.assign(buffer, buffer + static_cast<std::ptrdiff_t>(count) * n);
+        carry.scratch.assign(destination.begin(), destination.begin() + static_cast<std::ptrdiff_t>(count) * n);
     } catch (const std::bad_alloc&) {
-        bytes = 0;
-        return false;
+        return EnlargeResult::OutOfMemory;
     }
 
-    LineWriter writer(buffer, f, request, carry);
-    if (carry.pending && static_cast<int32_t>(carry.pendingLine.size()) == f && !writer.Full()) {
+    LineWriter writer(destination, f, request, carry);
+    if (carry.pending && static_cast<int32_t>(carry.pendingLine.size()) == f && !writer.Full() && writer.Room()) {
         std::memcpy(writer.Next(), carry.pendingLine.data(), static_cast<std::size_t>(f));
         writer.Count();
     }
     carry.pending = false;
 
-    for (int32_t i = 0; i < count && !writer.Full(); ++i) {
+    for (int32_t i = 0; i < count && !writer.Full() && writer.Room(); ++i) {
         const uint8_t* in = carry.scratch.data() + static_cast<std::ptrdiff_t>(i) * n;
         if (request.pixelType == kGrey) {
             WidenGrey(in, n, request, writer.Next(), f);
@@ -138,6 +149,11 @@ bool EnlargeThreeHalves(uint8_t* buffer, int32_t& bytes, bool lastCall, const En
         const bool lastOfCall = i == count - 1;
         if ((i & 1) == 0 && !(request.pixelType == kBlackWhite && lastOfCall)) writer.Repeat();
     }
+    if (writer.Overflowed()) {
+        // Lines were left out: the page would come out shifted. Nothing is claimed or kept.
+        carry.enlargedLines = 0;
+        return EnlargeResult::NoRoom;
+    }
 
     if (lastCall) {
         carry.enlargedLines = 0;  // the page ends; a kept line would be dropped by the session
@@ -146,7 +162,7 @@ bool EnlargeThreeHalves(uint8_t* buffer, int32_t& bytes, bool lastCall, const En
         carry.pending = true;
     }
     bytes = f * writer.Written();
-    return true;
+    return EnlargeResult::Enlarged;
 }
 
 }  // namespace ordavel::engine

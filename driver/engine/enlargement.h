@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace ordavel::engine {
@@ -23,9 +24,17 @@ struct EnlargementCarry {
     std::vector<uint8_t> scratch;      // the copy of a call's input lines, reused across calls
 };
 
-// Enlarges the `bytes` bytes of whole input lines at `buffer` in place (the buffer must hold the
-// enlarged result) and sets `bytes` to the bytes written. `lastCall` marks the page's last call.
-bool EnlargeThreeHalves(uint8_t* buffer, int32_t& bytes, bool lastCall,
-                        const EnlargementRequest& request, EnlargementCarry& carry);
+enum class EnlargeResult {
+    Enlarged,     // `bytes` holds the bytes written
+    NoRoom,       // the enlarged lines do not fit the destination; nothing beyond it was written
+    OutOfMemory,  // the copy of the input lines could not be made
+    Unsupported,  // a pixel type without an enlargement, or no input line length
+};
+
+// Enlarges the `bytes` bytes of whole input lines at the start of `destination` in place and sets
+// `bytes` to the bytes written (0 unless the result is Enlarged). It never writes beyond the end
+// of `destination`. `lastCall` marks the page's last call.
+EnlargeResult EnlargeThreeHalves(std::span<uint8_t> destination, int32_t& bytes, bool lastCall,
+                                 const EnlargementRequest& request, EnlargementCarry& carry);
 
 }  // namespace ordavel::engine

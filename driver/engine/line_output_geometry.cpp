@@ -2,7 +2,9 @@
 #include "driver/engine/line_output_geometry.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace ordavel::engine {
 
@@ -13,11 +15,15 @@ void ComputeOutputGeometry(const ScanRequest& request, const ScanParms& parms, L
     g.topDown = request.lineOrder == 0 ? 1 : 0;
 
     // An inverted window is an empty image rather than a negative one.
-    g.outputPixels = std::max(request.scanRectRight - request.scanRectLeft, 0);
-    g.outputLines = std::max(request.scanRectBottom - request.scanRectTop, 0);
+    // Differences in 64 bits: a window beyond the 32-bit range saturates instead of overflowing.
+    g.outputPixels = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{request.scanRectRight} - request.scanRectLeft, 0, INT32_MAX));
+    g.outputLines = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{request.scanRectBottom} - request.scanRectTop, 0, INT32_MAX));
     if (g.requestedXResolution > 0) {
-        g.inputPixels = static_cast<int32_t>(
-            std::ceil(static_cast<double>(g.actualXResolution) * g.outputPixels / g.requestedXResolution));
+        g.inputPixels = static_cast<int32_t>(std::clamp<double>(
+            std::ceil(static_cast<double>(g.actualXResolution) * g.outputPixels / g.requestedXResolution), 0,
+            INT32_MAX));
     } else {
         g.inputPixels = g.outputPixels;  // no requested resolution: no horizontal resampling
     }

@@ -1,7 +1,9 @@
 // Resolution, depth and the scan window: the horizontal divider and depth codes, and the window
 // in sensor pixels and motor steps.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "driver/engine/scan_setup.h"
 #include "driver/engine/work_file_job.h"
@@ -61,10 +63,16 @@ SensorRange SensorRangeOf(const description::ScannerDescription& d) {
 
 // Proportional position of `value` between `low` and `high`, scaled to `span`. A degenerate
 // bed (no extent) maps every position to its start.
+// Differences are taken in 64 bits and the result saturates at the 32-bit range, so no request
+// (the session refuses windows off the bed, but calibration tests and tools call this directly)
+// overflows here.
 int32_t MapProportionally(int32_t value, int32_t low, int32_t high, int64_t span) {
     if (high == low) return 0;
-    return static_cast<int32_t>(int64_t{value - low} * span / (high - low));
+    const long double mapped = static_cast<long double>(int64_t{value} - low) * span / (int64_t{high} - low);
+    return static_cast<int32_t>(std::clamp<long double>(mapped, INT32_MIN, INT32_MAX));
 }
+
+int32_t Saturate(double value) { return static_cast<int32_t>(std::clamp<double>(value, INT32_MIN, INT32_MAX)); }
 
 // Bits per pixel the window's byte count is figured in.
 int32_t WindowBitsPerPixel(const ScanRequest& request) {
@@ -86,15 +94,15 @@ int32_t SensorPixelsForWindow(const DriverContext& ctx, const description::Regis
     const int32_t bits = WindowBitsPerPixel(request);
     double outputPixels = 0;
     if (g.requestedXResolution > 0) {
-        outputPixels = std::ceil(static_cast<double>(request.scanRectRight - request.scanRectLeft) *
+        outputPixels = std::ceil(static_cast<double>(int64_t{request.scanRectRight} - request.scanRectLeft) *
                                  g.actualXResolution / g.requestedXResolution);
     }
     // A window whose right edge lies left of its left edge has no width.
-    const auto width = static_cast<int32_t>(std::max(outputPixels, 0.0));
-    auto bytes = static_cast<int32_t>(std::ceil(static_cast<double>(width) * bits / 8));
+    const int32_t width = Saturate(std::max(outputPixels, 0.0));
+    int64_t bytes = static_cast<int64_t>(std::ceil(static_cast<double>(width) * bits / 8));
     if (bytes == 0) bytes = 1;
     if (bytes % 2 != 0) ++bytes;
-    return static_cast<int32_t>(bytes * 8 * DividerFactor(image[0x09] & 7) / bits);
+    return Saturate(static_cast<double>(bytes) * 8 * DividerFactor(image[0x09] & 7) / bits);
 }
 
 }  // namespace
@@ -137,7 +145,7 @@ void CalculateScanRect(DriverContext& ctx, description::RegisterImage* image, co
     const SensorRange range = SensorRangeOf(d);
     p.startpixel = range.start;
     p.endpixel = range.end;
-    const int32_t fullLines = std::max(1, static_cast<int32_t>(g.actualYResolution * d.Scanner_Length));
+    const int32_t fullLines = std::max(1, Saturate(g.actualYResolution * d.Scanner_Length));
     p.lines = fullLines;
 
     const int64_t sensorSpan = range.end - range.start;
@@ -149,7 +157,7 @@ void CalculateScanRect(DriverContext& ctx, description::RegisterImage* image, co
     // The LM9831 cannot run a window smaller than one memory unit; it is widened to the left
     // and lengthened at both ends.
     const int64_t smallest = int64_t{d.RAM_WordSize / 128} * 1024;
-    if (description::IsLM9831(d) && int64_t{y1 - y0} * (x1 - x0) < smallest) {
+    if (description::IsLM9831(d) && (int64_t{y1} - y0) * (int64_t{x1} - x0) < smallest) {
         x0 = std::max(x0 - 500, p.startpixel);
         y0 = std::max(y0 - 20, 0);
         y1 = std::min(y1 + 20, fullLines);
@@ -163,25 +171,28 @@ void CalculateScanRect(DriverContext& ctx, description::RegisterImage* image, co
     const int32_t n = SensorPixelsForWindow(ctx, *image);
     if (d.Mirror_Image == 0) {
         p.startpixel = x0;
-        p.endpixel = x0 + n;
+        p.endpixel = Saturate(static_cast<double>(x0) + n);
     } else {
-        p.startpixel = range.end - (x0 + n) + range.start;
-        p.endpixel = range.end - x0 + range.start;
+        p.startpixel = Saturate(static_cast<double>(range.end) - (static_cast<double>(x0) + n) + range.start);
+        p.endpixel = Saturate(static_cast<double>(range.end) - x0 + range.start);
     }
     // The controller starts windows on even pixels.
-    if (p.startpixel % 2 != 0) {
+    if (p.startpixel % 2 != 0 && p.startpixel < INT32_MAX) {
         ++p.startpixel;
-        ++p.endpixel;
+        if (p.endpixel < INT32_MAX) ++p.endpixel;
     }
     image->set16(0x22, p.startpixel);
     image->set16(0x24, p.endpixel);
 
     int32_t skip = d.Start_Of_Scan;
-    if (g.actualYResolution != 0) skip += static_cast<int32_t>(int64_t{d.Motor_Steps_Per_Inch} * y0 / g.actualYResolution);
+    if (g.actualYResolution != 0) {
+        skip = Saturate(static_cast<double>(skip) + static_cast<double>(int64_t{d.Motor_Steps_Per_Inch} * y0 / g.actualYResolution));
+    }
     image->set16(0x4A, skip);
 
-    p.scanlength = (y1 - y0) * d.Scanner_Length / fullLines;
-    p.lines = std::max(1, y1 - y0);
+    const int64_t windowLines = int64_t{y1} - y0;
+    p.scanlength = static_cast<double>(windowLines) * d.Scanner_Length / fullLines;
+    p.lines = static_cast<int32_t>(std::clamp<int64_t>(windowLines, 1, INT32_MAX));
 }
 
 }  // namespace ordavel::engine

@@ -1,6 +1,8 @@
 // SetupScanRes and the core set-up shared by its three jobs (geometry only, sheet scan,
 // calibration).
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <string>
 
 #include "driver/calibration/calibration.h"
@@ -120,7 +122,7 @@ bool SetUpScanJob(DriverContext& ctx, RegisterImage& image, const std::string& w
     ProgramResolutionAndWindow(ctx, image, workFile);
     SetLineOffsets(ctx, image);
     ScanParms& parms = ctx.engine.parms;
-    parms.lines = std::max(1, static_cast<int32_t>(parms.yres * parms.scanlength));
+    parms.lines = static_cast<int32_t>(std::clamp<double>(parms.yres * parms.scanlength, 1, INT32_MAX));
     ProgramFeedAndPause(image, job == ScanJob::Probe);
 
     // Calibration scans with geometries of their own; the job's geometry comes back afterwards.
@@ -162,7 +164,8 @@ bool SetupScanRes(DriverContext& ctx, bool final, bool calibrate) {
     if (!ScanSome(ctx, done, true) || !ScanSome(ctx, done, false)) return false;
     const ScanJob job = JobOfWorkFile(workFile);
     if (job == ScanJob::Compute || job == ScanJob::Sheet) {
-        SetTotalImageSize(ctx.engine.info, ctx.engine.parms.bytesperline * ctx.engine.parms.lines);
+        const int64_t total = int64_t{ctx.engine.parms.bytesperline} * ctx.engine.parms.lines;
+        SetTotalImageSize(ctx.engine.info, static_cast<int32_t>(std::clamp<int64_t>(total, 0, INT32_MAX)));
     }
     return true;
 }

@@ -20,8 +20,11 @@ struct SourceRequest {
     bool tooSmall = false;    // the destination cannot take the next step of the image
 };
 
-// Plans one read of `size` bytes with delivered lines of `outLine` bytes (> 0), of an image of
-// `imageHeight` delivered lines of which `linesDelivered` are already out.
-SourceRequest PlanSourceLines(int32_t size, int32_t outLine, int32_t imageHeight, int32_t linesDelivered);
+// Plans one read of `size` bytes with delivered lines of `outLine` bytes (> 0) made from source
+// lines of `sourceLineBytes`, of an image of `imageHeight` delivered lines of which
+// `linesDelivered` are already out. The source lines asked for fit the destination as they are
+// stored and as they come out enlarged; a last request also holds every delivered line left.
+SourceRequest PlanSourceLines(int32_t size, int32_t outLine, int32_t sourceLineBytes, int32_t imageHeight,
+                              int32_t linesDelivered);
 
 }  // namespace ordavel::interface

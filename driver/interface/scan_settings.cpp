@@ -1,7 +1,8 @@
 // Reading "Mirt.ini" into the current scan request.
 #include "driver/interface/scan_settings.h"
 
-#include <cstdio>
+#include <optional>
+#include <string>
 
 #include "driver/interface/driver_context.h"
 #include "platform/profile.h"
@@ -48,14 +49,18 @@ ScanRequest AbsentSettingsRequest() {
 bool LoadScanSettings(DriverContext& ctx) {
     const std::string path = ctx.TempFilePath(kSettingsName);
     if (path.empty()) return false;
-    std::FILE* probe = std::fopen(path.c_str(), "r");
-    if (probe == nullptr) {
+    // Only a readable regular file counts as present: a directory (or anything else) of that
+    // name holds no settings, and the defaults apply as when the file is absent.
+    const std::optional<platform::ProfileFile> file = platform::ProfileFile::Load(path);
+    if (!file) {
         ctx.engine.request = AbsentSettingsRequest();
         return true;
     }
-    if (std::fclose(probe) != 0) return false;
 
-    auto key = [&](const char* name) { return platform::ReadProfileInt(path, kSection, name, 0); };
+    auto key = [&](const char* name) {
+        const std::optional<std::string> value = file->value(kSection, name);
+        return value ? platform::ProfileIntFromText(*value) : 0;
+    };
     ScanRequest r = BaseRequest();
     r.scanRectLeft = key("scanRect.Left");
     r.scanRectRight = key("scanRect.right");
@@ -64,7 +69,8 @@ bool LoadScanSettings(DriverContext& ctx) {
     r.res = key("res");
     r.pixelType = key("pixelType");
     r.bitDepth = key("bitDepth");
-    // Keys absent from the file read 0; the request is not validated here.
+    // Keys absent from the file read 0. The request is not validated here; a scan refuses a
+    // window outside the bed before anything moves.
     r.imageWidth = key(r.res != 0 ? "imageWidth300" : "imageWidth");
     r.imageHeight = key(r.res != 0 ? "imageHeight300" : "imageHeight");
     ctx.engine.request = r;

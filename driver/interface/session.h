@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "driver/engine/enlargement.h"
@@ -32,8 +33,8 @@ struct ReadSettings {
 // The two engine steps a read runs; production passes the engine's own, tests may pass others.
 struct ReadSteps {
     std::function<bool(DriverContext&, int32_t& done)> acquire;
-    std::function<bool(uint8_t* buffer, int32_t& bytes, bool lastCall, const engine::EnlargementRequest&,
-                       engine::EnlargementCarry&)>
+    std::function<engine::EnlargeResult(std::span<uint8_t> destination, int32_t& bytes, bool lastCall,
+                                        const engine::EnlargementRequest&, engine::EnlargementCarry&)>
         enlarge;
 };
 
@@ -71,6 +72,7 @@ public:
     int32_t imageHeight = 0;
     int32_t linesDelivered = 0;      // delivered lines of the running scan (enlarging path)
     ReadSettings activeRead;         // the values the running scan delivers by
+    bool reading = false;            // a ScanRead is running (its status callback may call back)
 
     const PixelTypeEntry* findPixelType(int32_t type) const;
 
@@ -78,6 +80,11 @@ private:
     bool prepareEnlargement(DriverContext& ctx);
     void endScan();
     int32_t failRead(DriverContext& ctx);
+    int32_t refuseReentry(DriverContext& ctx, int32_t* got);
+    int32_t readStep(DriverContext& ctx, uint8_t* buffer, int32_t size, int32_t* got, const ReadSteps& steps);
+    bool enlarge(DriverContext& ctx, uint8_t* buffer, int32_t size, int32_t& got, bool end, bool last,
+                 int32_t outLine, const ReadSteps& steps);
+    bool refusingReentry_ = false;
 };
 
 // Returns the context's one session, creating it on first call; null only when it cannot be

@@ -7,12 +7,17 @@
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition.h"
+#include "driver/engine/request_bounds.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/interface/driver_context.h"
 #include "driver/interface/read_request.h"
 #include "driver/interface/session.h"
 
 namespace ordavel::interface {
+
+namespace {
+constexpr int32_t kMaxDeliveredLineBytes = 65536;
+}  // namespace
 
 int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanStatusCallback callback) {
     // These stick even when the call is refused below.
@@ -31,6 +36,8 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
     calibration::DriverFileLock files;
     if (!calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files)) return 1;
     if (!description::LoadScannerDescription(ctx)) return 1;
+    // A window off the bed is refused before the device is even opened.
+    if (!engine::CheckRequestOnBed(ctx)) return 1;
     if (!engine::SetupScanRes(ctx, false, false)) return 1;
     device::Close(ctx);
     return 0;
@@ -41,7 +48,9 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
 bool Session::prepareEnlargement(DriverContext& ctx) {
     if (activeRead.res == 0) return true;
     const int32_t outLine = DeliveredLineBytes(activeRead.pixelType, activeRead.imageWidth);
-    if (outLine == 0) {
+    // The session keeps the values of a refused ScanSetScanParams, so the width is bounded here
+    // too: no bed at the highest resolution has delivered lines this long.
+    if (outLine == 0 || outLine > kMaxDeliveredLineBytes) {
         // Left open by the design: a pixel type without a delivered line length (or a width of
         // zero or less) cannot be enlarged. The scan is refused here rather than dividing by
         // zero in the read path.
@@ -65,8 +74,10 @@ int32_t Session::Start(DriverContext& ctx) {
     activeRead = ReadSettings{pixelType, res, imageWidth, imageHeight};
     endScan();
     calibration::DriverFileLock files;
+    // The request may come from "Mirt.ini", which is not checked when it is read: it is checked
+    // here, before anything moves.
     if (!calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files) || !prepareEnlargement(ctx) ||
-        !description::LoadScannerDescription(ctx) ||
+        !description::LoadScannerDescription(ctx) || !engine::CheckRequestOnBed(ctx) ||
         !engine::SetupScanRes(ctx, true, false)) {
         scanning = false;
         device::Close(ctx);
@@ -94,10 +105,12 @@ int32_t Session::Stop(DriverContext& ctx) {
 }
 
 int32_t Session::Calibration(DriverContext& ctx) {
-    // A calibration replaces the files every scan reads: it runs alone.
+    // A calibration replaces the files every scan reads: it runs alone. It scans with the
+    // request's resolution and sets up a scan of its window at the end.
     calibration::DriverFileLock files;
     if (scanning || !calibration::LockDriverFiles(ctx, platform::LockMode::Exclusive, files) ||
-        !description::LoadScannerDescription(ctx) || !engine::SetupScanRes(ctx, true, true)) {
+        !description::LoadScannerDescription(ctx) || !engine::CheckRequestOnBed(ctx) ||
+        !engine::SetupScanRes(ctx, true, true)) {
         endScan();
         device::Close(ctx);
         return 1;

@@ -69,27 +69,41 @@ int32_t SheetScanRig::SetParams(const ScanRequest& request, ScanStatusCallback c
     return interface::ScanSetScanParams(ctx(), &r, callback);
 }
 
-ScannedPage SheetScanRig::ScanSheet(const ScanRequest& r, int32_t requestBytes) {
+ScannedPage SheetScanRig::ScanSheet(const ScanRequest& r, int32_t requestBytes, ReadSizing sizing) {
     ScannedPage page;
     ScanInfo info{};
     interface::ScanGetScanInfo(ctx(), &info);
     const bool grey = r.pixelType == 1;
     page.lineBytes = info.lineBytes;
     page.width = r.scanRectRight - r.scanRectLeft;
+    int64_t imageBytes = int64_t{page.lineBytes} * (r.scanRectBottom - r.scanRectTop);
     if (r.res != 0) {
         page.width = r.imageWidth;
         page.lineBytes = grey ? (r.imageWidth + 3) / 4 * 4 : ((r.imageWidth + 7) / 8 + 3) / 4 * 4;
+        imageBytes = int64_t{page.lineBytes} * r.imageHeight;
     }
     page.result = interface::ScanStart(ctx());
     if (page.result != 0) return page;
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(requestBytes));
+    constexpr std::size_t kGuardBytes = 64;
+    constexpr uint8_t kGuard = 0xA5;
+    std::vector<uint8_t> buffer(static_cast<std::size_t>(requestBytes) + kGuardBytes);
     for (;;) {
+        int32_t size = requestBytes;
+        if (sizing == ReadSizing::WhatIsLeft) {
+            size = static_cast<int32_t>(std::clamp<int64_t>(imageBytes - static_cast<int64_t>(page.bytes.size()), 0,
+                                                            requestBytes));
+        }
+        std::fill(buffer.begin() + size, buffer.end(), kGuard);
         int32_t got = 0;
-        page.result = interface::ScanRead(ctx(), buffer.data(), requestBytes, &got);
+        page.result = interface::ScanRead(ctx(), buffer.data(), size, &got);
         ++page.reads;
         page.gots.push_back(got);
+        const auto overrun = std::find_if(buffer.begin() + size, buffer.end(), [](uint8_t b) { return b != kGuard; });
+        EXPECT_EQ(overrun, buffer.end()) << "read " << page.reads << " of " << size << " bytes wrote "
+                                         << (overrun - buffer.begin() - size + 1) << " bytes or more past its end";
         if (page.result == 1) break;
-        page.bytes.insert(page.bytes.end(), buffer.begin(), buffer.begin() + got);
+        EXPECT_LE(got, size) << "read " << page.reads;
+        page.bytes.insert(page.bytes.end(), buffer.begin(), buffer.begin() + std::min(got, size));
         if (page.result == 2) break;
         if (page.reads > 100000) break;
     }

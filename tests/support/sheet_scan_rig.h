@@ -30,6 +30,10 @@ struct ClientScan {
 // The request the client fills for a sheet.
 ScanRequest ClientRequest(const ClientScan& scan);
 
+// How the client sizes each ScanRead: always the same request, or at most that much of what is
+// left of an image buffer sized for the whole page.
+enum class ReadSizing { Fixed, WhatIsLeft };
+
 struct ScannedPage {
     std::vector<uint8_t> bytes;
     int32_t lineBytes = 0;   // bytes per delivered line
@@ -63,8 +67,11 @@ public:
     int32_t SetParams(const ClientScan& scan, ScanStatusCallback callback = nullptr) {
         return SetParams(ClientRequest(scan), callback);
     }
-    // ScanStart, then ScanRead with `requestBytes` at advancing offsets until it returns 1 or 2.
-    ScannedPage ScanSheet(const ScanRequest& request, int32_t requestBytes = 65536);
+    // ScanStart, then ScanRead with `requestBytes` (sized by `sizing`) at advancing offsets until
+    // it returns 1 or 2. Every read goes to a destination with guard bytes behind it, and the
+    // calling test fails when a read wrote into them.
+    ScannedPage ScanSheet(const ScanRequest& request, int32_t requestBytes = 65536,
+                          ReadSizing sizing = ReadSizing::Fixed);
     ScannedPage ScanSheet(const ClientScan& scan, int32_t requestBytes = 65536) {
         return ScanSheet(ClientRequest(scan), requestBytes);
     }

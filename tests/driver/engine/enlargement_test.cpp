@@ -1,6 +1,8 @@
 // The 3/2 enlargement: widening patterns, line doubling, the target height and the kept line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "driver/engine/enlargement.h"
@@ -27,7 +29,7 @@ std::vector<std::vector<uint8_t>> Enlarge(const std::vector<std::vector<uint8_t>
         std::copy(line.begin(), line.end(), buffer.begin() + bytes);
         bytes += static_cast<int32_t>(line.size());
     }
-    EXPECT_TRUE(EnlargeThreeHalves(buffer.data(), bytes, last, r, carry));
+    EXPECT_EQ(EnlargeThreeHalves(buffer, bytes, last, r, carry), EnlargeResult::Enlarged);
     std::vector<std::vector<uint8_t>> out;
     for (int32_t at = 0; at + f <= bytes; at += f) out.emplace_back(buffer.begin() + at, buffer.begin() + at + f);
     EXPECT_EQ(bytes % f, 0);
@@ -138,12 +140,28 @@ TEST(Enlargement, OtherPixelTypesFailWithNothingWritten) {
     std::vector<uint8_t> buffer(64, 1);
     int32_t bytes = 16;
     EnlargementRequest r{2, 4, 3, 10, 2};
-    EXPECT_FALSE(EnlargeThreeHalves(buffer.data(), bytes, false, r, carry));
+    EXPECT_EQ(EnlargeThreeHalves(buffer, bytes, false, r, carry), EnlargeResult::Unsupported);
     EXPECT_EQ(bytes, 0);
     bytes = 16;
     r = EnlargementRequest{1, 0, 3, 10, 2};  // no line length: nothing to divide by
-    EXPECT_FALSE(EnlargeThreeHalves(buffer.data(), bytes, false, r, carry));
+    EXPECT_EQ(EnlargeThreeHalves(buffer, bytes, false, r, carry), EnlargeResult::Unsupported);
     EXPECT_EQ(bytes, 0);
+}
+
+TEST(Enlargement, LinesThatDoNotFitTheDestinationAreRefusedWithoutWritingPastIt) {
+    // Two 4-byte grey lines enlarge to three; a 10-byte destination (inside a larger guarded
+    // buffer) holds only two of them.
+    std::vector<uint8_t> guarded(32, 0xEE);
+    const std::vector<uint8_t> input{1, 2, 0, 0, 3, 4, 0, 0};
+    std::copy(input.begin(), input.end(), guarded.begin());
+    EnlargementCarry carry;
+    int32_t bytes = 8;
+    EXPECT_EQ(EnlargeThreeHalves(std::span<uint8_t>(guarded).first(10), bytes, false, Grey(2, 4, 100), carry),
+              EnlargeResult::NoRoom);
+    EXPECT_EQ(bytes, 0);
+    EXPECT_EQ(carry.enlargedLines, 0);
+    EXPECT_FALSE(carry.pending);
+    for (std::size_t i = 10; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 0xEE) << "byte " << i;
 }
 
 }  // namespace

@@ -205,5 +205,23 @@ TEST(ScanWindow, DegenerateBedAndReversedWindowStayInsideTheRange) {
     EXPECT_EQ(ctx.engine.parms.lines, 1);
 }
 
+TEST(ScanWindow, WindowAtTheIntegerLimitsSaturatesWithoutOverflow) {
+    // The session refuses such a request; the arithmetic must still hold (UBSan checks it).
+    ScratchContext scratch("limits");
+    DriverContext& ctx = scratch.ctx();
+    ctx.description = HandDescription(1);
+    ScanRequest& r = ctx.engine.request;
+    r = ScanRequest{};
+    r.bedLeft = r.bedTop = r.scanRectLeft = r.scanRectTop = INT32_MIN;
+    r.bedRight = r.bedBottom = INT32_MAX;
+    r.scanRectRight = r.scanRectBottom = INT32_MAX;
+    r.bitDepth = 1;
+    RegisterImage image;
+    SetScanResolution(ctx, image, 1, 200, 1);
+    CalculateScanRect(ctx, &image, "compute.pxl");
+    EXPECT_GE(ctx.engine.parms.endpixel, ctx.engine.parms.startpixel);
+    EXPECT_GE(ctx.engine.parms.lines, 1);
+}
+
 }  // namespace
 }  // namespace ordavel::engine

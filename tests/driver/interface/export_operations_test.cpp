@@ -229,6 +229,7 @@ TEST_F(Exports, StartRefusesEnlargementWithoutDeliveredLine) {
 
 TEST_F(Exports, StartSizesPendingLineForWideGreyImages) {
     ScanRequest wide = GreySheet();
+    wide.xResolution = 300;  // a bed 3,780 enlarged pixels wide
     wide.imageWidth = 3001;
     ScanSetScanParams(ctx(), &wide, nullptr);
     ScanStart(ctx());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <vector>
 
 #include "driver/interface/driver_context.h"
@@ -46,17 +47,17 @@ struct FakeEnlarger {
     bool fail = false;
     bool lastSeen = false;
 
-    bool enlarge(uint8_t*, int32_t& bytes, bool lastCall, const engine::EnlargementRequest& r,
-                 engine::EnlargementCarry& carry) {
+    engine::EnlargeResult enlarge(std::span<uint8_t>, int32_t& bytes, bool lastCall,
+                                  const engine::EnlargementRequest& r, engine::EnlargementCarry& carry) {
         ++calls;
         lastSeen = lastCall;
-        if (fail) return false;
+        if (fail) return engine::EnlargeResult::OutOfMemory;
         const int32_t outLine = DeliveredLineBytes(r.pixelType, r.targetWidth);
         const int32_t before = carry.enlargedLines * 3 / 2;
         carry.enlargedLines += bytes / r.inputLineBytes;
         bytes = (carry.enlargedLines * 3 / 2 - before) * outLine;
         carry.pending = true;  // pretend a line waits for the next call
-        return true;
+        return engine::EnlargeResult::Enlarged;
     }
 };
 
@@ -65,7 +66,7 @@ protected:
     void SetUp() override {
         session = GetSession(driver.ctx());
         steps.acquire = [this](DriverContext& c, int32_t& done) { return sheet.acquire(c, done); };
-        steps.enlarge = [this](uint8_t* b, int32_t& n, bool last, const engine::EnlargementRequest& r,
+        steps.enlarge = [this](std::span<uint8_t> b, int32_t& n, bool last, const engine::EnlargementRequest& r,
                                engine::EnlargementCarry& c) { return enlarger.enlarge(b, n, last, r, c); };
     }
     // A scan as a successful ScanStart leaves it.
@@ -160,14 +161,16 @@ TEST_F(ReadPath, LastRequestReportsRemainingLinesEvenIfFewerWereMade) {
     EXPECT_EQ(got, 208);
 }
 
-TEST_F(ReadPath, LastRequestNeverClaimsMoreThanTheBuffer) {
+TEST_F(ReadPath, LastLineInLessThanALineIsRefusedBeforeAnythingIsStored) {
     startScan(1, 1, 2130, 2838, 1420);
     session->linesDelivered = 2837;
     sheet.sourceLines = 1;
     int32_t got = 0;
-    EXPECT_EQ(read(1000, got), 2);
-    EXPECT_EQ(sheet.capacities.back(), 1000) << "capacity is cut to the caller's buffer";
+    EXPECT_EQ(read(1000, got), 1);
+    EXPECT_EQ(sheet.steps, 0);
     EXPECT_EQ(got, 0);
+    EXPECT_FALSE(session->scanning);
+    EXPECT_STREQ(driver.ctx().record.messageText, "扫描宽度超界");
 }
 
 TEST_F(ReadPath, AcquisitionEndingEarlyEndsTheImage) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -66,11 +68,16 @@ TEST(SessionConstruction, DestroyClearsTheContextsSession) {
     EXPECT_NE(GetSession(driver.ctx()), nullptr);
 }
 
-TEST(ScanSettingsFile, AbsentFileGivesDocumentedDefaults) {
-    TestDriver driver("settings");
-    ASSERT_TRUE(LoadScanSettings(driver.ctx()));
-    EXPECT_EQ(Words(driver.ctx().engine.request),
-              (std::vector<int32_t>{1, 0, 0, 1680, 2340, 0, 0, 1680, 2340, 1, 8, 200, 200, 1, 1, 0, 300, 500}));
+TEST(ScanSettingsFile, AbsentFileOrADirectoryOfItsNameGivesDocumentedDefaults) {
+    for (const bool directory : {false, true}) {
+        TestDriver driver("settings");
+        // A directory named like the file holds no settings (it once counted as a file of zeros).
+        if (directory) std::filesystem::create_directory(driver.temp().file("Mirt.ini"));
+        ASSERT_TRUE(LoadScanSettings(driver.ctx()));
+        EXPECT_EQ(Words(driver.ctx().engine.request),
+                  (std::vector<int32_t>{1, 0, 0, 1680, 2340, 0, 0, 1680, 2340, 1, 8, 200, 200, 1, 1, 0, 300, 500}))
+            << (directory ? "directory" : "absent");
+    }
 }
 
 TEST(ScanSettingsFile, KeysFillTheRequest) {
