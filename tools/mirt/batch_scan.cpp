@@ -101,11 +101,14 @@ private:
                 return outcome;
             }
             ++outcome.pages;
+            // The scanned sheet is fed on even after a single sheet, as the scan-to-file client
+            // does: otherwise its tail stays in the paper path and the next program to scan would
+            // begin with the rest of it instead of the next sheet.
+            if (driver_.ScanFeedPaper() != 0) return Fail(driver_, outcome, true);
             if (options_.singleSheet) {
                 driver_.ScanStop();
                 return outcome;
             }
-            if (driver_.ScanFeedPaper() != 0) return Fail(driver_, outcome, true);
             int32_t noPaper = 1;
             if (driver_.ScanPaperEmpty(&noPaper) != 0) return Fail(driver_, outcome, true);
             if (noPaper != 0) {
