@@ -20,6 +20,9 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
 // True when the stored calibration a sheet scan needs ("cr.dat", "BlackFINE.PXL") is present.
 bool HasStoredCalibration(const std::string& tempDir);
 
+// True when a USB scanner with the description's manufacturer and product strings is attached.
+bool ScannerAttached(const std::string& tempDir);
+
 enum class ScannerKind { Attached, Virtual };
 
 struct ScannerChoice {
