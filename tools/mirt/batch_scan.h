@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/mirt/driver_binding.h"
+#include "tools/common/driver_binding.h"
 #include "tools/mirt/page_files.h"
 #include "tools/mirt/progress_bar.h"
 

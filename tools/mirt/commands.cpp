@@ -6,7 +6,7 @@
 
 #include "platform/process.h"
 #include "tools/mirt/exit_codes.h"
-#include "tools/mirt/scanner_setup.h"
+#include "tools/common/scanner_setup.h"
 
 namespace mirt {
 

@@ -1,5 +1,5 @@
 // Preparing the driver's files and choosing the scanner.
-#include "tools/mirt/scanner_setup.h"
+#include "tools/common/scanner_setup.h"
 
 #include <algorithm>
 #include <cctype>
@@ -75,6 +75,8 @@ bool SameText(const std::u16string& a, const std::string& b) {
     return true;
 }
 
+}  // namespace
+
 bool ScannerAttached(const std::string& tempDir) {
     const std::string def = (fs::path(tempDir) / "Mirt.def").string();
     const std::string file = ordavel::platform::ReadProfileString(def, "SETUP", "ScannerFile").value_or("");
@@ -89,6 +91,8 @@ bool ScannerAttached(const std::string& tempDir) {
     }
     return false;
 }
+
+namespace {
 
 // The virtual scanner configurations mirt writes: a copy of a base configuration whose feeder is
 // replaced by the sheets mirt wants in it (page names of the virtual scanner's built-in pages).

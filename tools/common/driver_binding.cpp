@@ -1,5 +1,5 @@
 // Binding the driver's exports.
-#include "tools/mirt/driver_binding.h"
+#include "tools/common/driver_binding.h"
 
 #include "platform/process.h"
 

@@ -24,6 +24,9 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
 using ordavel::calibration::InspectStoredCalibration;
 using ordavel::calibration::StoredCalibration;
 
+// True when a USB scanner with the description's manufacturer and product strings is attached.
+bool ScannerAttached(const std::string& tempDir);
+
 enum class ScannerKind { Attached, Virtual };
 
 struct ScannerChoice {
