@@ -241,7 +241,7 @@ SANE_Status Backend::start() {
     if (!open_ || !driver_) return SANE_STATUS_INVAL;
     if (scanning_) return SANE_STATUS_DEVICE_BUSY;
     cancelRequested_ = false;
-    if (!HasStoredCalibration(tempDir_)) {
+    if (InspectStoredCalibration(tempDir_) != StoredCalibration::Usable) {
         Say(kNeedsCalibration);
         return SANE_STATUS_INVAL;
     }

@@ -1,5 +1,5 @@
-// The SANE 1.0 entry points. They own the backend's one context, created by sane_init and
-// destroyed by sane_exit; nothing escapes them as an exception.
+// The SANE 1.0 entry points. They own the backend's one context, created by sane_mirt_init and
+// destroyed by sane_mirt_exit; nothing escapes them as an exception.
 #include <sane/sane.h>
 
 #include <memory>
@@ -35,7 +35,7 @@ SANE_Status Guarded(F&& body) {
 
 }  // namespace
 
-MIRT_SANE_EXPORT SANE_Status sane_init(SANE_Int* version_code, SANE_Auth_Callback) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_init(SANE_Int* version_code, SANE_Auth_Callback) {
     if (version_code != nullptr) *version_code = SANE_VERSION_CODE(SANE_CURRENT_MAJOR, 0, kBuild);
     return Guarded([] {
         g_backend = std::make_unique<Backend>();
@@ -43,17 +43,17 @@ MIRT_SANE_EXPORT SANE_Status sane_init(SANE_Int* version_code, SANE_Auth_Callbac
     });
 }
 
-MIRT_SANE_EXPORT void sane_exit(void) {
+MIRT_SANE_EXPORT void sane_mirt_exit(void) {
     if (g_backend) g_backend->close();
     g_backend.reset();
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_get_devices(const SANE_Device*** device_list, SANE_Bool local_only) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_get_devices(const SANE_Device*** device_list, SANE_Bool local_only) {
     if (!g_backend || device_list == nullptr) return SANE_STATUS_INVAL;
     return Guarded([&] { return g_backend->getDevices(device_list, local_only != SANE_FALSE); });
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_open(SANE_String_Const name, SANE_Handle* handle) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_open(SANE_String_Const name, SANE_Handle* handle) {
     if (!g_backend || handle == nullptr) return SANE_STATUS_INVAL;
     return Guarded([&] {
         const SANE_Status status = g_backend->open(name != nullptr ? name : "");
@@ -62,52 +62,52 @@ MIRT_SANE_EXPORT SANE_Status sane_open(SANE_String_Const name, SANE_Handle* hand
     });
 }
 
-MIRT_SANE_EXPORT void sane_close(SANE_Handle handle) {
+MIRT_SANE_EXPORT void sane_mirt_close(SANE_Handle handle) {
     if (Backend* b = FromHandle(handle)) b->close();
 }
 
-MIRT_SANE_EXPORT const SANE_Option_Descriptor* sane_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
+MIRT_SANE_EXPORT const SANE_Option_Descriptor* sane_mirt_get_option_descriptor(SANE_Handle handle, SANE_Int option) {
     Backend* b = FromHandle(handle);
     return b != nullptr ? b->descriptor(option) : nullptr;
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
+MIRT_SANE_EXPORT SANE_Status sane_mirt_control_option(SANE_Handle handle, SANE_Int option, SANE_Action action,
                                                  void* value, SANE_Int* info) {
     Backend* b = FromHandle(handle);
     if (b == nullptr) return SANE_STATUS_INVAL;
     return Guarded([&] { return b->control(option, action, value, info); });
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_get_parameters(SANE_Handle handle, SANE_Parameters* params) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_get_parameters(SANE_Handle handle, SANE_Parameters* params) {
     Backend* b = FromHandle(handle);
     return b != nullptr ? b->parameters(params) : SANE_STATUS_INVAL;
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_start(SANE_Handle handle) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_start(SANE_Handle handle) {
     Backend* b = FromHandle(handle);
     if (b == nullptr) return SANE_STATUS_INVAL;
     return Guarded([&] { return b->start(); });
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length, SANE_Int* length) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_read(SANE_Handle handle, SANE_Byte* data, SANE_Int max_length, SANE_Int* length) {
     Backend* b = FromHandle(handle);
     if (b == nullptr) return SANE_STATUS_INVAL;
     return b->read(data, max_length, length);
 }
 
-MIRT_SANE_EXPORT void sane_cancel(SANE_Handle handle) {
+MIRT_SANE_EXPORT void sane_mirt_cancel(SANE_Handle handle) {
     if (Backend* b = FromHandle(handle)) b->cancel();
 }
 
 // The driver's reads block; there is no descriptor to wait on.
-MIRT_SANE_EXPORT SANE_Status sane_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking) {
+MIRT_SANE_EXPORT SANE_Status sane_mirt_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking) {
     if (FromHandle(handle) == nullptr) return SANE_STATUS_INVAL;
     return non_blocking != SANE_FALSE ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;
 }
 
-MIRT_SANE_EXPORT SANE_Status sane_get_select_fd(SANE_Handle, SANE_Int*) { return SANE_STATUS_UNSUPPORTED; }
+MIRT_SANE_EXPORT SANE_Status sane_mirt_get_select_fd(SANE_Handle, SANE_Int*) { return SANE_STATUS_UNSUPPORTED; }
 
-MIRT_SANE_EXPORT SANE_String_Const sane_strstatus(SANE_Status status) {
+MIRT_SANE_EXPORT SANE_String_Const sane_mirt_strstatus(SANE_Status status) {
     switch (status) {
         case SANE_STATUS_GOOD: return "Success";
         case SANE_STATUS_UNSUPPORTED: return "Operation not supported";

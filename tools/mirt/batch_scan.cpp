@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tools/mirt/exit_codes.h"
-#include "tools/mirt/scanner_setup.h"
+#include "tools/common/scanner_setup.h"
 
 namespace mirt {
 
