@@ -54,11 +54,14 @@ bool CheckPaperEmpty(DriverContext& ctx, int32_t& empty) {
         empty = 0;
         return false;
     }
-    if ((status & kFeederEmptyOrCoverOpen) != 0) {
-        empty = 1;
-    } else if ((status & (kPaperAtSensor1 | kPaperAtSensor2)) != 0) {
+    // A sheet at either paper sensor is the next page, whatever the tray input says: that input
+    // also reads "empty" once the last sheet of the stack has left the tray for the rollers, and
+    // taking it first ended a batch with its last sheet waiting unscanned in the paper path.
+    if ((status & (kPaperAtSensor1 | kPaperAtSensor2)) != 0) {
         ReportProgress(ctx, "扫描下一张");
         empty = 0;
+    } else if ((status & kFeederEmptyOrCoverOpen) != 0) {
+        empty = 1;
     }
     return true;
 }

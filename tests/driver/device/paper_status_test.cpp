@@ -1,6 +1,9 @@
 // Waiting for the controller to go idle in virtual time, and the paper-empty check.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include <limits>
 #include <vector>
 
@@ -112,7 +115,14 @@ TEST_P(PaperEmptyTest, ReadsTheSensors) {
 INSTANTIATE_TEST_SUITE_P(Sensors, PaperEmptyTest,
                          ::testing::Values(EmptyCase{0x03, 0, "扫描下一张"}, EmptyCase{0x01, 0, "扫描下一张"},
                                            EmptyCase{0x02, 0, "扫描下一张"}, EmptyCase{0x00, 1, ""},
-                                           EmptyCase{0x04, 1, ""}, EmptyCase{0x07, 1, ""}));
+                                           EmptyCase{0x04, 1, ""},
+                                           // The last sheet left the tray and waits in the rollers.
+                                           EmptyCase{0x05, 0, "扫描下一张"}, EmptyCase{0x07, 0, "扫描下一张"}),
+                         [](const ::testing::TestParamInfo<EmptyCase>& param) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Status%02X", param.param.sensors);
+                             return std::string(name);
+                         });
 
 TEST(PaperEmpty, FailuresLeaveTheirEmptyValues) {
     ScriptedContext rig;
