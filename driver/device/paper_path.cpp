@@ -13,6 +13,12 @@ namespace ordavel::device {
 
 namespace {
 
+// Running commands (a scan, register programming) are stopped; moves that end by themselves are
+// polled again at once.
+bool MustStopCommand(uint8_t command) { return command == kCommandScan || command >= kCommandProgramming; }
+
+}  // namespace
+
 // The longest any move along the paper path can take: the scanner's length plus five inches at
 // the top speed. A speed of zero or less, or a result that is not a usable number of
 // milliseconds, would make the limit meaningless (or the conversion undefined); the wait then
@@ -24,12 +30,6 @@ uint32_t IdleTimeLimitMs(const description::ScannerDescription& d) {
     if (!(limit > 0)) return 0;
     return static_cast<uint32_t>(std::min(limit, kLongestLimitMs));
 }
-
-// Running commands (a scan, register programming) are stopped; moves that end by themselves are
-// polled again at once.
-bool MustStopCommand(uint8_t command) { return command == kCommandScan || command >= kCommandProgramming; }
-
-}  // namespace
 
 bool WaitForIdle(DriverContext& ctx) {
     platform::Clock& clock = ctx.clock();

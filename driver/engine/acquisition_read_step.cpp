@@ -9,6 +9,7 @@
 #include "driver/description/register_programming.h"
 #include "driver/description/scanner_description.h"
 #include "driver/device/controller_registers.h"
+#include "driver/device/paper_path.h"
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
@@ -69,7 +70,19 @@ bool StartController(DriverContext& ctx) {
 
 // Waits until data beyond the stale threshold arrives, or the engine stops or goes idle.
 bool WaitForScanToGetGoing(DriverContext& ctx, int32_t threshold) {
+    // A controller that says it scans but never fills its buffer would keep this poll going for
+    // ever. Its first line comes after at most the skip move, which is shorter than the longest
+    // move of the paper path; past that (or a minute where the description gives no speed) the
+    // scan fails as a communication failure.
+    constexpr uint32_t kWaitWithoutSpeedMs = 60'000;
+    const uint32_t limitMs = device::IdleTimeLimitMs(ctx.description);
+    const uint32_t limit = limitMs != 0 ? limitMs : kWaitWithoutSpeedMs;
+    const uint32_t start = ctx.clock().tickCount();
     for (;;) {
+        if (ctx.clock().tickCount() - start >= limit) {
+            device::Report(ctx, device::kCommunicationFailedText);
+            return false;
+        }
         std::array<uint8_t, 3> s{};
         if (!ReadCounterSamples(ctx, s)) return false;
         if (s[1] != s[0] && s[1] != s[2]) continue;
