@@ -11,10 +11,7 @@
 #include "platform/profile.h"
 #include "platform/setup_errors.h"
 #include "platform/setup_files.h"
-
-#ifndef MIRT_DEFAULT_WINDIR
-#define MIRT_DEFAULT_WINDIR "/var/lib/mirt/windows"
-#endif
+#include "platform/windows_directory.h"
 
 namespace ordavel::platform {
 
@@ -89,7 +86,8 @@ bool HasHardwareId(const std::vector<std::string>& ids, const std::string& id) {
 
 PosixSetupRoots PosixSetupRoots::FromEnvironment() {
     PosixSetupRoots roots;
-    roots.windowsDirectory = EnvOr("MIRT_WINDIR", MIRT_DEFAULT_WINDIR);
+    // The one Windows directory of the system, the one the client loads the driver from.
+    roots.windowsDirectory = WindowsDirectory();
     roots.systemDirectory = EnvOr("MIRT_SYSTEMDIR", setup_files::JoinPath(roots.windowsDirectory, "system32"));
     roots.sysfsRoot = EnvOr("MIRT_SYSFS", "/sys");
     roots.deviceStore = EnvOr("MIRT_DEVICE_STORE", setup_files::JoinPath(roots.windowsDirectory, "devices"));

@@ -115,7 +115,9 @@ bool PollFullFeed(DriverContext& ctx, FullFeedPolls& polls, bool force) {
             polls.doneMark = true;
             return true;
         }
-        const bool gapBeforeNextSheet = sheetSeen && !force && (status & kFeederEmptyOrCoverOpen) == 0;
+        // Reached only while the tray input still reports sheets (an empty tray returned above),
+        // so no paper at the sensors after a sheet is the gap before the next one.
+        const bool gapBeforeNextSheet = sheetSeen && !force;
         if (sensors == 0 && !gapBeforeNextSheet) {
             polls.emptyMark = polls.doneMark = true;
             return true;
