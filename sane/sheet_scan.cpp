@@ -125,6 +125,8 @@ SANE_Status Backend::prepareSheet() {
     sessionOpen_ = true;
     int32_t empty = 1;
     if (driver_->ScanPaperEmpty(&empty) != 0) return failure("checking for paper");
+    log_.say(LogLevel::Info, std::string(empty != 0 ? "no sheet" : "a sheet") + " at the paper sensors (" +
+                                 driver_->statusText() + ")");
     if (empty != 0) {
         log_.say(LogLevel::Info, "no sheet in the feeder");
         sheetPositioned_ = false;
@@ -180,6 +182,7 @@ void Backend::feedScannedSheetOn() {
     // through the scanner for the next program. A failing feed ends the batch at the next start,
     // with its cause; this frame is whole and stays good.
     if (driver_->ScanFeedPaper() == 0) {
+        log_.say(LogLevel::Info, "the scanned sheet is fed on (" + driver_->statusText() + ")");
         sheetPositioned_ = true;
         return;
     }
