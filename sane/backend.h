@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "ordavel.h"
 #include "sane/backend_config.h"
+#include "sane/debug_log.h"
 #include "sane/option_set.h"
 #include "tools/common/driver_binding.h"
 
@@ -23,6 +25,10 @@ struct DeviceEntry {
 
 class Backend {
 public:
+    // `driverCallback` is the function the driver calls back on our thread; the exports route
+    // it to this context's onDriverStatus (the driver's callback carries no context of its own).
+    explicit Backend(ScanStatusCallback driverCallback) : driverCallback_(driverCallback) {}
+
     // Reads mirt.conf from the folders of `saneConfigDir` and finds the devices.
     SANE_Status init(const std::string& saneConfigDir);
     SANE_Status getDevices(const SANE_Device*** list, bool localOnly);
@@ -35,22 +41,49 @@ public:
     SANE_Status parameters(SANE_Parameters* out) const;
     SANE_Status start();
     SANE_Status read(SANE_Byte* data, SANE_Int max, SANE_Int* length);
+    // May come from a signal handler while start() or read() runs (scanimage cancels from its
+    // SIGINT handler): it then only raises the flag, and the running call stops the scanner.
     void cancel();
 
-    // The driver's progress callback: nonzero stops the sheet once cancel was asked for.
+    // The driver's status callback: nonzero stops the sheet once cancel was asked for.
     int32_t onDriverStatus(int32_t kind);
+
+    const DebugLog& log() const { return log_; }
 
 private:
     bool loadDriver();
     SANE_Status failure(const char* during);
-    SANE_Status calibrate();
+    SANE_Status explainNotCalibrated();
+    bool calibrated() const;
+    void updateSensorActivity();
+    SANE_Status calibrate(SANE_Int* info);
     SANE_Status pageLoaded(SANE_Bool* loaded);
-    bool setRequest(int32_t lineOrder);
+    bool setRequest(const ScanWindow& window);
     bool writeToneCurve();
     void setScanFlag(bool scanning);
     void endSession();
+    void finishCancel();
+    bool firstSheetAtEntrance();
+    SANE_Status prepareSheet();
     SANE_Status acquireSheet();
+    void feedScannedSheetOn();
+    void ejectAfterCancel();
 
+    // Marks a call that talks to the driver, so that a cancel arriving meanwhile (from a signal
+    // handler) leaves the stopping to the call.
+    class BusyScope {
+    public:
+        explicit BusyScope(std::atomic<bool>& busy) : busy_(busy) { busy_ = true; }
+        ~BusyScope() { busy_ = false; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        std::atomic<bool>& busy_;
+    };
+
+    ScanStatusCallback driverCallback_;
+    DebugLog log_;
     BackendConfig config_;
     std::vector<DeviceEntry> devices_;
     std::vector<SANE_Device> saneDevices_;
@@ -62,13 +95,15 @@ private:
     bool open_ = false;
     DeviceEntry device_;
     OptionSet options_;
-    ScanWindow window_;          // the window of the sheet in progress
-    bool sessionOpen_ = false;   // ScanStart called, ScanStop not yet
-    bool needFeed_ = false;      // the next sheet must be fed before it is scanned
-    bool scanning_ = false;      // a frame is being handed out
+    ScanWindow window_;              // the window of the sheet in progress
+    bool sessionOpen_ = false;       // ScanStart called, ScanStop not yet
+    bool sheetPositioned_ = false;   // a feed has brought the next sheet (if any) to the scan position
+    SANE_Status pendingFailure_ = SANE_STATUS_GOOD;  // why the feed after the last sheet failed
+    bool scanning_ = false;          // a frame is being handed out
     std::vector<uint8_t> frame_;
     std::size_t frameOffset_ = 0;
-    std::atomic<bool> cancelRequested_{false};
+    std::atomic<bool> busy_{false};             // start() or read() is running
+    std::atomic<bool> cancelRequested_{false};  // sane_cancel came; the scan stops at the next step
 };
 
 }  // namespace mirt::sane_backend

@@ -15,7 +15,11 @@ namespace {
 using mirt::sane_backend::Backend;
 
 constexpr SANE_Int kBuild = 1;
+// The backend's one context, created by sane_mirt_init and destroyed by sane_mirt_exit.
 std::unique_ptr<Backend> g_backend;
+
+// The driver calls back without a context of its own; the context it reaches is the exports'.
+int32_t DriverStatusCallback(int32_t kind) { return g_backend ? g_backend->onDriverStatus(kind) : 0; }
 
 // The handle SANE hands back is the context itself: one scanner open at a time.
 Backend* FromHandle(SANE_Handle handle) {
@@ -38,7 +42,7 @@ SANE_Status Guarded(F&& body) {
 MIRT_SANE_EXPORT SANE_Status sane_mirt_init(SANE_Int* version_code, SANE_Auth_Callback) {
     if (version_code != nullptr) *version_code = SANE_VERSION_CODE(SANE_CURRENT_MAJOR, 0, kBuild);
     return Guarded([] {
-        g_backend = std::make_unique<Backend>();
+        g_backend = std::make_unique<Backend>(DriverStatusCallback);
         return g_backend->init(ordavel::platform::GetEnvironment("SANE_CONFIG_DIR"));
     });
 }
@@ -99,7 +103,8 @@ MIRT_SANE_EXPORT void sane_mirt_cancel(SANE_Handle handle) {
     if (Backend* b = FromHandle(handle)) b->cancel();
 }
 
-// The driver's reads block; there is no descriptor to wait on.
+// The frame is in memory once sane_start returns; there is no descriptor to wait on, and only
+// the blocking mode every backend must offer.
 MIRT_SANE_EXPORT SANE_Status sane_mirt_set_io_mode(SANE_Handle handle, SANE_Bool non_blocking) {
     if (FromHandle(handle) == nullptr) return SANE_STATUS_INVAL;
     return non_blocking != SANE_FALSE ? SANE_STATUS_UNSUPPORTED : SANE_STATUS_GOOD;

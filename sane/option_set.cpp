@@ -153,12 +153,13 @@ OptionSet::OptionSet() : mode_(SANE_VALUE_SCAN_MODE_GRAY), source_("ADF") {
     d[kOptCalibrate].title = SANE_I18N("Calibrate");
     d[kOptCalibrate].desc = "Calibrate the scanner with the white calibration sheet in the feeder (about a minute).";
     d[kOptCalibrate].type = SANE_TYPE_BUTTON;
-    d[kOptCalibrate].cap = SANE_CAP_SOFT_SELECT;
+    // A button is set by software; SANE asks every settable option to be detectable as well.
+    d[kOptCalibrate].cap = SANE_CAP_SOFT_SELECT | SANE_CAP_SOFT_DETECT | SANE_CAP_ADVANCED;
     d[kOptCalibrate].constraint_type = SANE_CONSTRAINT_NONE;
     d[kOptPageLoaded] = SANE_Option_Descriptor{};
     d[kOptPageLoaded].name = SANE_NAME_PAGE_LOADED;
     d[kOptPageLoaded].title = SANE_TITLE_PAGE_LOADED;
-    d[kOptPageLoaded].desc = SANE_DESC_PAGE_LOADED;
+    d[kOptPageLoaded].desc = "A sheet is in the feeder (readable once the scanner is calibrated).";
     d[kOptPageLoaded].type = SANE_TYPE_BOOL;
     d[kOptPageLoaded].size = sizeof(SANE_Word);
     d[kOptPageLoaded].cap = SANE_CAP_SOFT_DETECT | SANE_CAP_HARD_SELECT;
@@ -180,6 +181,11 @@ void OptionSet::updateActivity() {
     };
     active(kOptBrightness, !lineart);
     active(kOptThreshold, lineart);
+}
+
+void OptionSet::setSensorsReadable(bool readable) {
+    SANE_Int& cap = descriptors_[kOptPageLoaded].cap;
+    cap = readable ? (cap & ~SANE_CAP_INACTIVE) : (cap | SANE_CAP_INACTIVE);
 }
 
 SANE_Status OptionSet::get(int index, void* value) const {

@@ -70,6 +70,10 @@ public:
 
     ScanWindow window() const;
 
+    // The paper sensor can be read only once the scanner is calibrated; until then the option
+    // is inactive.
+    void setSensorsReadable(bool readable);
+
 private:
     void updateActivity();
     void clampAreaToPage();

@@ -47,8 +47,8 @@ PageLayout LayoutFor(const ScanRequest& r, const ScanInfo& info) {
     return layout;
 }
 
-ScanOutcome Fail(DriverBinding& driver, ScanOutcome outcome, bool stop) {
-    std::string status = driver.statusText();
+ScanOutcome Fail(DriverBinding& driver, ScanOutcome outcome, bool stop, const std::string& earlierText = {}) {
+    std::string status = earlierText.empty() ? driver.statusText() : earlierText;
     if (stop) driver.ScanStop();
     outcome.exitCode = ExitCodeForStatus(status.c_str(), DriverTempDirectory());
     outcome.message = status.empty() ? "the driver reported a failure" : status;
@@ -84,7 +84,7 @@ private:
             target.label = "page " + std::to_string(outcome.pages + 1);
             bool empty = false;
             PageImage page;
-            if (!acquire(first, page, empty)) return Fail(driver_, outcome, true);
+            if (!acquire(first, page, empty)) return Fail(driver_, outcome, true, firstFailure_);
             if (empty) {
                 driver_.ScanStop();
                 return outcome;
@@ -132,15 +132,16 @@ private:
         const PageLayout layout = LayoutFor(request, info);
         if (layout.imageBytes <= 0 || layout.height <= 0) return false;
 
-        if (driver_.ScanStart() != 0) return false;
         if (first) {
-            int32_t noPaper = 1;
-            if (driver_.ScanPaperEmpty(&noPaper) != 0) return false;
-            if (noPaper != 0) {
+            const FirstSheetOutcome start = StartFirstSheet(driver_, options_.firstSheet);
+            firstFailure_ = start.statusText;
+            if (start.start == FirstSheetStart::Failed) return false;
+            if (start.start == FirstSheetStart::NoSheet) {
                 empty = true;
                 return true;
             }
-            if (options_.feedFirst && driver_.ScanFeedPaper() != 0) return false;
+        } else if (driver_.ScanStart() != 0) {
+            return false;
         }
 
         page.width = layout.width;
@@ -163,6 +164,7 @@ private:
     DriverBinding& driver_;
     const ScanOptions& options_;
     ProgressBar& progress_;
+    std::string firstFailure_;  // the driver's text of a failure before the first sheet's scan
 };
 
 }  // namespace

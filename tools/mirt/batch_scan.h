@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tools/common/driver_binding.h"
+#include "tools/common/first_sheet.h"
 #include "tools/mirt/page_files.h"
 #include "tools/mirt/progress_bar.h"
 
@@ -15,7 +16,7 @@ struct ScanOptions {
     int dpi = 200;               // 200, or 300 through the driver's 3/2 enlargement
     bool wideWindow = false;     // the client's wide window instead of the narrow one
     bool singleSheet = false;
-    bool feedFirst = false;      // the first sheet waits at the entrance, not in the rollers
+    FirstSheetPlace firstSheet = FirstSheetPlace::Rollers;  // where the first sheet waits
     PageFormat format = PageFormat::Bmp;
     std::string outputDirectory = "scans";
     std::string prefix = "page";

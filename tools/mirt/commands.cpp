@@ -122,7 +122,7 @@ int RunScan(const CommonOptions& common, const ScanOptions& options) {
     if (const int rc = EnsureCalibrated(prepared); rc != kExitOk) return rc;
     if (const int rc = LoadDriver(common, prepared); rc != kExitOk) return rc;
     ScanOptions effective = options;
-    effective.feedFirst = options.feedFirst || prepared.choice.firstSheetAtEntrance;
+    effective.firstSheet = FirstSheetPlaceOf(prepared.choice.virtualConfig);
     ProgressBar progress(ordavel::platform::StderrIsTerminal());
     const ScanOutcome outcome = ScanBatch(prepared.driver, effective, progress);
     if (outcome.exitCode != kExitOk) {

@@ -1,43 +1,42 @@
-// Mapping the driver's status texts to exit codes.
+// Mapping the driver's status classes to exit codes.
 #include "tools/mirt/exit_codes.h"
-
-#include <cstring>
-
-#include "driver/calibration/stored_calibration.h"
 
 namespace mirt {
 
-int ExitCodeForStatus(const char* statusText) {
-    struct Rule {
-        const char* text;
-        int code;
-    };
-    static constexpr Rule kRules[] = {
-        {"塞纸", kExitPaperJam},
-        {"上盖打开", kExitCoverOpen},
-        {"通信失败", kExitCommunication},
-        {"未发现", kExitNoScanner},
-        {"打开扫描文件错误", kExitNotCalibrated},
-    };
-    if (statusText == nullptr) return kExitDriverFailure;
-    for (const Rule& rule : kRules) {
-        if (std::strstr(statusText, rule.text) != nullptr) return rule.code;
+int ExitCodeFor(StatusClass statusClass) {
+    switch (statusClass) {
+        case StatusClass::Ok: return kExitOk;
+        case StatusClass::NoScanner: return kExitNoScanner;
+        case StatusClass::PaperJam: return kExitPaperJam;
+        case StatusClass::CoverOpen: return kExitCoverOpen;
+        case StatusClass::FeederEmpty: return kExitNoPaper;
+        case StatusClass::Communication: return kExitCommunication;
+        case StatusClass::NotCalibrated: return kExitNotCalibrated;
+        case StatusClass::CalibrationDamaged: return kExitCalibrationDamaged;
+        case StatusClass::OutOfMemory: return kExitOutOfMemory;
+        case StatusClass::BadRequest: return kExitBadRequest;
+        case StatusClass::Other: return kExitDriverFailure;
     }
     return kExitDriverFailure;
 }
 
+namespace {
+
+// A failure whose text is a progress text ("扫描完成") or none still failed.
+int FailureCode(StatusClass statusClass) {
+    const int code = ExitCodeFor(statusClass);
+    return code == kExitOk ? kExitDriverFailure : code;
+}
+
+}  // namespace
+
+int ExitCodeForStatus(const char* statusText) {
+    return FailureCode(DescribeDriverStatus(statusText != nullptr ? statusText : "").statusClass);
+}
+
 int ExitCodeForStatus(const char* statusText, const std::string& tempDir) {
-    const int code = ExitCodeForStatus(statusText);
-    const bool calibrationFile = code == kExitNotCalibrated ||
-                                 (statusText != nullptr && std::strstr(statusText, "读扫描文件错误") != nullptr);
-    if (!calibrationFile) return code;
-    using ordavel::calibration::StoredCalibration;
-    switch (ordavel::calibration::InspectStoredCalibration(tempDir)) {
-        case StoredCalibration::NotCalibrated: return kExitNotCalibrated;
-        case StoredCalibration::Damaged: return kExitCalibrationDamaged;
-        case StoredCalibration::Usable: break;
-    }
-    return code;
+    const DriverStatus status = DescribeDriverStatus(statusText != nullptr ? statusText : "");
+    return FailureCode(RefineWithCalibration(status, tempDir).statusClass);
 }
 
 }  // namespace mirt

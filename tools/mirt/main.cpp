@@ -34,8 +34,6 @@ int main(int argc, char** argv) {
     scanCmd->add_flag("--single", scan.singleSheet, "scan one sheet only");
     scanCmd->add_option("-f,--format", format, "bmp, png or tiff")
         ->check(CLI::IsMember({"bmp", "png", "tiff"}))->capture_default_str();
-    scanCmd->add_flag("--feed-first", scan.feedFirst,
-                      "the first sheet waits at the feeder entrance: feed it in before scanning");
 
     bool loadCalibrationSheet = false;
     CLI::App* calibrateCmd = app.add_subcommand("calibrate", "calibrate with the white calibration sheet");

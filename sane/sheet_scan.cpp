@@ -1,0 +1,236 @@
+// The sheet loop on the driver's exports: each sane_start scans one sheet of the feeder, in the
+// calling order the driver's clients use (parameters, start, read until complete, feed, look
+// for paper).
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "client/tone_curve.h"
+#include "platform/profile.h"
+#include "sane/backend.h"
+#include "sane/driver_status.h"
+#include "sane/page_rows.h"
+#include "tools/common/scanner_setup.h"
+
+namespace mirt::sane_backend {
+
+namespace fs = std::filesystem;
+
+int32_t Backend::onDriverStatus(int32_t kind) { return kind == 1 && cancelRequested_.load() ? 1 : 0; }
+
+bool Backend::setRequest(const ScanWindow& window) {
+    ScanRequest r{};
+    if (driver_->ScanGetScanParams(&r) != 0) return false;
+    r.lineOrder = 0;  // top row first, as SANE delivers
+    r.bedLeft = 0;
+    r.bedTop = 0;
+    r.bedRight = kBedPixelsWide;
+    r.bedBottom = kBedPixelsLong;
+    r.scanRectLeft = window.left;
+    r.scanRectTop = window.top;
+    r.scanRectRight = window.right;
+    r.scanRectBottom = window.bottom;
+    r.pixelType = window.lineart ? 0 : 1;
+    r.bitDepth = window.lineart ? 1 : 8;
+    r.xResolution = kBedDpi;
+    r.yResolution = kBedDpi;
+    r.interpolate = 0;
+    r.reserved2 = 0;
+    r.res = window.resolution == 300 ? 1 : 0;
+    r.imageWidth = window.pixelsPerLine();
+    r.imageHeight = window.lines();
+    return driver_->ScanSetScanParams(&r, driverCallback_) == 0;
+}
+
+bool Backend::writeToneCurve() {
+    // The same curve as the scan-to-file library's. In line art the driver keeps the top bit of
+    // the curve's output, so a grey is white when the curve gives 128 or more; shifting the
+    // curve by 128 - threshold puts that cut at the threshold the user chose (a grey at or above
+    // it is white).
+    const int32_t brightness = window_.lineart ? 128 - window_.threshold : window_.brightness;
+    const auto adjust = tone::Adjustments::Uniform(brightness, window_.contrast, 0, 0, 10);
+    const std::string path = (fs::path(tempDir_) / (window_.lineart ? "gamma_1a.gam" : "gamma_8a.gam")).string();
+    return tone::WriteCurveFile(path, adjust) == tone::CurveFileResult::Written;
+}
+
+void Backend::setScanFlag(bool scanning) {
+    // The driver reads its curve file from the adjusted name while the flag is 0.
+    ordavel::platform::WriteProfileString((fs::path(tempDir_) / "Mirt.def").string(), "TWAINSCAN", "TwainScan",
+                                          scanning ? "0" : "1");
+}
+
+void Backend::endSession() {
+    if (sessionOpen_ && driver_) driver_->ScanStop();
+    if (sessionOpen_) setScanFlag(false);
+    sessionOpen_ = false;
+    scanning_ = false;
+    frame_.clear();
+    frame_.shrink_to_fit();
+    frameOffset_ = 0;
+}
+
+void Backend::cancel() {
+    cancelRequested_ = true;
+    if (busy_.load()) return;  // the running call sees the flag and stops the scanner itself
+    finishCancel();
+}
+
+void Backend::finishCancel() {
+    // Stops the scanner and leaves it ready: a sheet is never left half way through the rollers
+    // (each sheet is fed on once it is read), so the next sane_start begins with the next sheet.
+    if (sessionOpen_ || scanning_) endSession();
+}
+
+bool Backend::firstSheetAtEntrance() {
+    // A virtual scanner says where its first sheet waits; a USB scanner's user pushes the sheet
+    // into the rollers.
+    return !device_.virtualConfig.empty() &&
+           ChooseScanner(tempDir_, dataDir_, [](const std::string&) {}).firstSheetAtEntrance;
+}
+
+SANE_Status Backend::start() {
+    BusyScope busy(busy_);
+    if (!open_ || !driver_) return SANE_STATUS_INVAL;
+    if (scanning_) {
+        // The frontend starts the next sheet before reading this frame to its end: that frame
+        // is given up, the sheet has been scanned and fed on already.
+        scanning_ = false;
+        frame_.clear();
+    }
+    cancelRequested_ = false;
+    if (pendingFailure_ != SANE_STATUS_GOOD) {
+        // The feed after the last sheet failed: the batch ends here, with its cause.
+        const SANE_Status status = pendingFailure_;
+        pendingFailure_ = SANE_STATUS_GOOD;
+        sheetPositioned_ = false;
+        endSession();
+        return status;
+    }
+    if (!calibrated()) return explainNotCalibrated();
+    const SANE_Status prepared = prepareSheet();
+    if (prepared != SANE_STATUS_GOOD) return prepared;
+    return acquireSheet();
+}
+
+SANE_Status Backend::prepareSheet() {
+    window_ = options_.window();
+    // The curve follows the options of this sheet (a frontend may change them between sheets).
+    if (!writeToneCurve()) {
+        log_.say(LogLevel::User, std::string(tone::kCannotWriteCurveFile) + " (" + tempDir_ + ")");
+        return SANE_STATUS_IO_ERROR;
+    }
+    setScanFlag(true);
+    if (!setRequest(window_)) return failure("setting up the scan");
+    if (driver_->ScanStart() != 0) return failure("starting the scanner");
+    sessionOpen_ = true;
+    int32_t empty = 1;
+    if (driver_->ScanPaperEmpty(&empty) != 0) return failure("checking for paper");
+    log_.say(LogLevel::Info, std::string(empty != 0 ? "no sheet" : "a sheet") + " at the paper sensors (" +
+                                 driver_->statusText() + ")");
+    if (empty != 0) {
+        log_.say(LogLevel::Info, "no sheet in the feeder");
+        sheetPositioned_ = false;
+        endSession();
+        return SANE_STATUS_NO_DOCS;
+    }
+    if (!sheetPositioned_ && firstSheetAtEntrance()) {
+        // A sheet at the entrance only: the rollers take it to the scan position first.
+        log_.say(LogLevel::Info, "feeding the sheet at the entrance");
+        if (driver_->ScanFeedPaper() != 0) return failure("feeding the first sheet");
+    }
+    sheetPositioned_ = true;
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status Backend::acquireSheet() {
+    ScanRequest r{};
+    if (driver_->ScanGetScanParams(&r) != 0) return failure("setting up the scan");
+    DriverPage page;
+    page.lineart = r.pixelType == 0;
+    page.width = r.res != 0 ? r.imageWidth : r.scanRectRight - r.scanRectLeft;
+    page.height = r.res != 0 ? r.imageHeight : r.scanRectBottom - r.scanRectTop;
+    const int64_t bytes = int64_t{DriverRowBytes(page.width, page.lineart)} * page.height;
+    if (page.width <= 0 || page.height <= 0 || bytes <= 0 || bytes > (int64_t{1} << 30)) {
+        return failure("sizing the page");
+    }
+    // The whole sheet is read while sane_start runs: the driver's reads block until the scanner
+    // has the lines, and a sheet in the rollers must be taken through in one go anyway.
+    page.rows.assign(static_cast<std::size_t>(bytes), 0);
+    int64_t offset = 0;
+    while (offset < bytes) {
+        int32_t got = 0;
+        const int32_t ask = static_cast<int32_t>(std::min<int64_t>(65536, bytes - offset));
+        const int32_t result = driver_->ScanRead(page.rows.data() + offset, ask, &got);
+        if (cancelRequested_.load()) {
+            ejectAfterCancel();
+            return SANE_STATUS_CANCELLED;
+        }
+        if (result != 0 && result != 2) return failure("reading the sheet");
+        offset += std::clamp<int32_t>(got, 0, ask);
+        if (result == 2) break;
+    }
+    feedScannedSheetOn();
+    frame_ = ToSaneFrame(page, window_.pixelsPerLine(), window_.lines());
+    frameOffset_ = 0;
+    scanning_ = true;
+    return SANE_STATUS_GOOD;
+}
+
+void Backend::feedScannedSheetOn() {
+    // The scanned sheet leaves the rollers and the next one (if any) takes its place now, not at
+    // the next sane_start: a frontend that scans one page and ends leaves no sheet half way
+    // through the scanner for the next program. A failing feed ends the batch at the next start,
+    // with its cause; this frame is whole and stays good.
+    if (driver_->ScanFeedPaper() == 0) {
+        log_.say(LogLevel::Info, "the scanned sheet is fed on (" + driver_->statusText() + ")");
+        sheetPositioned_ = true;
+        return;
+    }
+    const DriverFailure cause = ClassifyDriverStatus(driver_->statusText(), tempDir_);
+    log_.say(LogLevel::Error, "feeding the next sheet: " + cause.explanation);
+    pendingFailure_ = cause.status;
+    sheetPositioned_ = false;
+}
+
+void Backend::ejectAfterCancel() {
+    // The driver has stopped the sheet where it was and closed the connection; a new one feeds
+    // the sheet out, so that the scanner is ready with the next sheet.
+    log_.say(LogLevel::Info, "cancelled: feeding the sheet out");
+    endSession();
+    sheetPositioned_ = false;
+    if (!setRequest(window_) || driver_->ScanStart() != 0) {
+        log_.say(LogLevel::Error, "cancelled: cannot feed the sheet out: " + driver_->statusText());
+        return;
+    }
+    sessionOpen_ = true;
+    if (driver_->ScanFeedPaper() == 0) {
+        sheetPositioned_ = true;
+    } else {
+        log_.say(LogLevel::Error, "cancelled: cannot feed the sheet out: " + driver_->statusText());
+    }
+    endSession();
+}
+
+SANE_Status Backend::read(SANE_Byte* data, SANE_Int max, SANE_Int* length) {
+    BusyScope busy(busy_);
+    if (length != nullptr) *length = 0;
+    if (data == nullptr || length == nullptr || max < 0) return SANE_STATUS_INVAL;
+    if (cancelRequested_.load()) {
+        finishCancel();
+        return SANE_STATUS_CANCELLED;
+    }
+    if (!scanning_) return SANE_STATUS_EOF;
+    if (frameOffset_ >= frame_.size()) {
+        // The frame is done; the session stays open for the next sheet of the batch.
+        scanning_ = false;
+        frame_.clear();
+        return SANE_STATUS_EOF;
+    }
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(max), frame_.size() - frameOffset_);
+    std::memcpy(data, frame_.data() + frameOffset_, n);
+    frameOffset_ += n;
+    *length = static_cast<SANE_Int>(n);
+    return SANE_STATUS_GOOD;
+}
+
+}  // namespace mirt::sane_backend

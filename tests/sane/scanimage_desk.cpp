@@ -1,0 +1,136 @@
+// The scanimage desk.
+#include "tests/sane/scanimage_desk.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/profile.h"
+#include "tests/support/test_paths.h"
+
+namespace ordavel::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// A folder removed when the program ends.
+struct OwnedDir {
+    std::string path;
+    ~OwnedDir() {
+        std::error_code ec;
+        if (!path.empty()) fs::remove_all(path, ec);
+    }
+};
+
+// The stored calibration, made once: scanimage presses the calibrate button of a virtual
+// scanner holding the white calibration sheet in its rollers.
+struct SharedCalibration {
+    OwnedDir dir;
+    std::string problem;
+
+    SharedCalibration() {
+        ScanimageDesk desk("sane-calibration");
+        desk.load({"white"});
+        const ProgramRun run = desk.scanimage("--calibrate -n");
+        if (run.exitCode != 0) {
+            problem = "scanimage --calibrate -n exited " + std::to_string(run.exitCode) + ": " + run.err;
+            return;
+        }
+        dir.path = MakeScratchDir("sane-calibrated");
+        std::error_code ec;
+        fs::copy(desk.file("tmp"), dir.path, fs::copy_options::recursive, ec);
+        if (ec) problem = "cannot keep the calibration: " + ec.message();
+    }
+};
+
+const SharedCalibration& Calibration() {
+    static const SharedCalibration calibration;
+    return calibration;
+}
+
+}  // namespace
+
+ScanimageDesk::ScanimageDesk(const std::string& tag) : dir_(MakeScratchDir(tag)) {
+    fs::create_directories(configDir());
+    fs::create_directories(file("tmp"));
+    WriteText(configDir() + "/dll.conf", "mirt\n");
+    writeBackendConfig("virtual " + scannerConfig() + "\n");
+    // The calibration desk itself starts without one.
+    if (tag != "sane-calibration" && Calibration().problem.empty()) {
+        fs::copy(Calibration().dir.path, file("tmp"), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    }
+}
+
+ScanimageDesk::~ScanimageDesk() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+const std::string& ScanimageDesk::SharedCalibrationProblem() { return Calibration().problem; }
+
+void ScanimageDesk::load(const std::vector<std::string>& pages, const std::vector<FaultKeys>& faults,
+                         const std::string& firstSheet) {
+    const std::string config = scannerConfig();
+    fs::copy_file(DataDir() + "/virtual/reference.ini", config, fs::copy_options::overwrite_existing);
+    using ordavel::platform::WriteProfileString;
+    WriteProfileString(config, "Feeder", "First_Sheet", firstSheet);
+    WriteProfileString(config, "Feeder", "Sheets", std::to_string(pages.size()));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        WriteProfileString(config, "Sheet " + std::to_string(i + 1), "Page", pages[i]);
+    }
+    WriteProfileString(config, "Faults", "Count", std::to_string(faults.size()));
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        for (const auto& [key, value] : faults[i]) {
+            WriteProfileString(config, "Fault " + std::to_string(i + 1), key, value);
+        }
+    }
+}
+
+void ScanimageDesk::writeBackendConfig(const std::string& text) const { WriteText(configDir() + "/mirt.conf", text); }
+
+void ScanimageDesk::forgetCalibration() const {
+    for (const char* name : {"cr.dat", "BlackFINE.PXL", "FINE.PXL", "COARSE.PXL"}) {
+        std::error_code ec;
+        fs::remove(file("tmp") + "/" + name, ec);
+    }
+}
+
+std::string ScanimageDesk::environment() const {
+    // The scanner is a private one of the program, on virtual time: a page costs no real time
+    // and every run starts with a full feeder.
+    return "SANE_CONFIG_DIR='" + configDir() + "' LD_LIBRARY_PATH='" + BinaryDir() + "/lib/sane' TMPDIR='" +
+           file("tmp") + "' MIRT_VIRTUAL_PRIVATE=1";
+}
+
+ProgramRun ScanimageDesk::run(const std::string& program, const std::string& arguments, int timeoutSeconds) const {
+    const std::string out = file("run.out");
+    const std::string err = file("run.err");
+    const std::string command = "cd '" + dir_ + "' && env -u MIRT_VIRTUAL_SCANNER -u SANE_DEBUG_MIRT " + environment() +
+                                " timeout -k 5 " + std::to_string(timeoutSeconds) + " " + program + " " + arguments +
+                                " > '" + out + "' 2> '" + err + "' < /dev/null";
+    ProgramRun run;
+    const int status = std::system(command.c_str());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = Slurp(out);
+    run.err = Slurp(err);
+    std::error_code ec;
+    fs::remove(out, ec);
+    fs::remove(err, ec);
+    return run;
+}
+
+}  // namespace ordavel::test

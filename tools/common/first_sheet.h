@@ -1,0 +1,59 @@
+// Where the first sheet of a batch waits, and bringing it to the scan position in the calling
+// order that keeps its top edge.
+//
+// A sheet the user pushed into the rollers is already where a feed and the positioning move
+// leave one; a sheet laid at the entrance with the stack has to be fed first. The feed must not
+// run between ScanStart and the first ScanRead: its positioning move leaves its own step count in
+// the scan's skip registers, and the page would lose its top 0.73 inch. So the sheet is fed
+// inside a connection of its own (ScanStart, ScanFeedPaper, ScanStop), and the scan starts
+// afresh, with the register image of the sheet's own request, once the sheet is in place.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tools/common/driver_binding.h"
+
+namespace mirt {
+
+// Paper sensor 2 sits at the entrance, paper sensor 1 between it and the scan line.
+struct PaperSensors {
+    bool atSensor1 = false;
+    bool atSensor2 = false;
+};
+
+enum class FirstSheetPlace {
+    Rollers,   // at sensor 1: in the rollers, at the scan position (no feed)
+    Entrance,  // at sensor 2 alone: waiting at the entrance (feed before scanning)
+    None,      // at neither sensor
+};
+
+FirstSheetPlace PlaceFromSensors(const PaperSensors& sensors);
+
+// What the paper sensors of a freshly started virtual scanner read: the sheets its configuration
+// puts at the ready position or at the entrance. Empty, with `error`, when the configuration
+// cannot be loaded.
+std::optional<PaperSensors> VirtualScannerSensorsAtStart(const std::string& configPath, std::string& error);
+
+// Where the first sheet of the chosen scanner waits. A virtual scanner's sensors tell; the
+// driver's exports read both sensors as one ("paper present"), so an attached scanner is taken
+// as the scan-to-file client takes it: its first sheet in the rollers.
+FirstSheetPlace FirstSheetPlaceOf(const std::string& virtualConfig);
+
+enum class FirstSheetStart {
+    Started,  // the scan runs: ScanRead next
+    NoSheet,  // the feeder is empty; the connection is closed
+    Failed,   // a driver call failed; the connection is closed
+};
+
+struct FirstSheetOutcome {
+    FirstSheetStart start = FirstSheetStart::Failed;
+    std::string statusText;  // the driver's text of the failure, taken before the connection closed
+};
+
+// Starts the scan of the first sheet of a batch with the request already set: checks for paper,
+// feeds a sheet waiting at the entrance in a connection of its own, and starts the scan with a
+// fresh register image.
+FirstSheetOutcome StartFirstSheet(DriverBinding& driver, FirstSheetPlace place);
+
+}  // namespace mirt
