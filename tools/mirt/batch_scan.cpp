@@ -91,17 +91,28 @@ private:
             progress_.show(target.label, 100);
             progress_.finish();
             if (options_.trim) TrimWhiteBelowSheet(page);
-            if (!writer_.push(std::move(page))) return outputFailure(outcome);
-            ++outcome.pages;
-            tellWritten();
             // The scanned sheet is fed on even after a single sheet, as the scan-to-file client
             // does: otherwise its tail stays in the paper path and the next program to scan would
-            // begin with the rest of it instead of the next sheet.
+            // begin with the rest of it instead of the next sheet. The page is handed to the
+            // writer only after that feed: a sheet that stopped under the scan line looks to the
+            // scan like one still moving, and only the feed finds it jammed.
             if (driver_.ScanFeedPaper() != 0) {
                 // The input that reads "cover open" also reads the end of the stack.
                 DriverStatus status = FeederEmptyOrCoverOpen(DescribeDriverStatus(driver_.statusText()));
+                if (status.statusClass == StatusClass::PaperJam) {
+                    page.jammed = true;
+                    outcome.unsaved.push_back("page " + std::to_string(outcome.pages + 1) +
+                                              " was not saved as a good page: its sheet (or the next) jammed in "
+                                              "the feed after it; one-file-per-page formats keep it as *-jammed");
+                }
+                const bool jammed = page.jammed;
+                writer_.push(std::move(page));
+                if (!jammed) ++outcome.pages;
                 return failure(outcome, true, status);
             }
+            if (!writer_.push(std::move(page))) return outputFailure(outcome);
+            ++outcome.pages;
+            tellWritten();
             if (options_.singleSheet) {
                 driver_.ScanStop();
                 return outcome;

@@ -14,6 +14,7 @@ struct PageImage {
     int32_t bitsPerPixel = 8;  // 8 or 1
     int32_t rowBytes = 0;      // padded to a multiple of 4
     int32_t dpi = 200;         // written into every file format that records it
+    bool jammed = false;       // the feed after it jammed: never stored as a good page
     std::vector<uint8_t> pixels;  // height x rowBytes, top row first
 
     static int32_t RowBytesFor(int32_t width, int32_t bitsPerPixel) {

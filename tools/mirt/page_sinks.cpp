@@ -14,6 +14,11 @@ namespace mirt {
 
 namespace {
 
+std::string JammedName(const std::string& path) {
+    const std::filesystem::path p(path);
+    return (p.parent_path() / (p.stem().string() + "-jammed" + p.extension().string())).string();
+}
+
 class PageFileSink final : public PageSink {
 public:
     PageFileSink(std::string pattern, PageFormat format, int firstNumber)
@@ -21,9 +26,10 @@ public:
 
     bool write(const PageImage& page, std::vector<std::string>& written, std::string& error) override {
         if (!EncodePage(page, format_, bytes_, error)) return false;
-        const std::string path = NameFor(pattern_, next_);
+        const std::string path = page.jammed ? JammedName(NameFor(pattern_, next_)) : NameFor(pattern_, next_);
         if (!WriteWholeFile(path, bytes_, error)) return false;
-        ++next_;
+        // A jammed page leaves its number free for the sheet scanned again.
+        if (!page.jammed) ++next_;
         written.push_back(path);
         return true;
     }
@@ -41,7 +47,7 @@ public:
     explicit PdfSink(std::string path) : path_(std::move(path)) {}
 
     bool write(const PageImage& page, std::vector<std::string>&, std::string& error) override {
-        return document_.addPage(page, error);
+        return page.jammed || document_.addPage(page, error);
     }
     bool finish(std::vector<std::string>& written, std::string& error) override {
         if (document_.pages() == 0) return true;
@@ -75,6 +81,7 @@ public:
     }
 
     bool write(const PageImage& page, std::vector<std::string>&, std::string& error) override {
+        if (page.jammed) return true;
         if (!opened_) {
             if (!tiff_.open(partial_, error)) return false;
             opened_ = true;
@@ -106,6 +113,7 @@ public:
     explicit StdoutSink(PageFormat format) : format_(format) {}
 
     bool write(const PageImage& page, std::vector<std::string>& written, std::string& error) override {
+        if (page.jammed) return true;
         std::vector<uint8_t> bytes;
         if (format_ == PageFormat::Pdf) {
             if (!PdfBytes(page, bytes, error)) return false;

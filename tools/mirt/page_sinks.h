@@ -1,4 +1,5 @@
-// Where a batch's pages go: a numbered file per page, one multi-page PDF or TIFF per batch, or a
+// Where a batch's pages go (a page marked jammed is kept only as "<name>-jammed.<ext>" beside the
+// numbered files, and left out of documents and standard output): a numbered file per page, one multi-page PDF or TIFF per batch, or a
 // single page on standard output. Sinks run on the writer thread, one page at a time, in order.
 #pragma once
 
