@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libpng-dev libtiff-dev libcli11-dev
   libumockdev-dev umockdev libsane-dev
-  sane-utils poppler-utils
+  sane-utils poppler-utils libhpdf-dev libjpeg-dev qpdf tmux
   # The Windows build (scripts/build-windows.sh) and its tests under wine; wine32 is the i386
   # package, so the i386 architecture is added first.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
