@@ -129,10 +129,11 @@ double PageAgreement(const GreyImage& scan, const std::string& pageName, BedPlac
     for (int band = 0; band * kBandLines < scanLines; ++band) {
         double best = -2;
         std::vector<double> bestScanned, bestExpected;
-        for (int offset = -60; offset <= 60; ++offset) {
+        int bestOffset = 0;
+        const int y0 = static_cast<int>(band * kBandLines * where.scale);
+        const int y1 = std::min(scan.height, static_cast<int>((band + 1) * kBandLines * where.scale));
+        auto tryOffset = [&](int offset) {
             std::vector<double> scanned, expected;
-            const int y0 = static_cast<int>(band * kBandLines * where.scale);
-            const int y1 = std::min(scan.height, static_cast<int>((band + 1) * kBandLines * where.scale));
             for (int y = y0; y < y1; y += kStep) {
                 const int row = static_cast<int>(std::floor(where.top + (y + 0.5) / where.scale)) + offset;
                 if (row < 0 || row >= lastRow) continue;
@@ -143,14 +144,19 @@ double PageAgreement(const GreyImage& scan, const std::string& pageName, BedPlac
                     expected.push_back(truth->at(column, row));
                 }
             }
-            if (scanned.size() < 200) continue;
+            if (scanned.size() < 200) return;
             const double c = Correlation(scanned, expected);
             if (c > best) {
                 best = c;
+                bestOffset = offset;
                 bestScanned = std::move(scanned);
                 bestExpected = std::move(expected);
             }
-        }
+        };
+        // Coarse steps over the whole range, then every line around the best of them.
+        for (int offset = -60; offset <= 60; offset += 4) tryOffset(offset);
+        const int coarse = bestOffset;
+        for (int offset = coarse - 3; offset <= coarse + 3; ++offset) tryOffset(offset);
         allScanned.insert(allScanned.end(), bestScanned.begin(), bestScanned.end());
         allExpected.insert(allExpected.end(), bestExpected.begin(), bestExpected.end());
     }
