@@ -83,12 +83,16 @@ bool Backend::loadDriver() {
     std::string path = ordavel::platform::GetEnvironment("MIRT_DRIVER");
     if (path.empty()) path = config_.driverPath;
     if (path.empty()) {
-        // Beside this backend, or in the library folder above its "sane" folder.
+        // Beside this backend, in the library folder above its "sane" folder (the build tree),
+        // or where the installation put it.
         static const char anchor = 0;
         const std::string here = ordavel::platform::ModuleFolderOf(&anchor);
-        path = here + "/libOrdavel.so";
         std::error_code ec;
-        if (!fs::exists(path, ec)) path = here + "/../libOrdavel.so";
+        for (const std::string& candidate : {here + "/libOrdavel.so", here + "/../libOrdavel.so",
+                                             std::string(MIRT_INSTALLED_DRIVER)}) {
+            path = candidate;
+            if (fs::exists(candidate, ec)) break;
+        }
     }
     auto binding = std::make_unique<DriverBinding>();
     if (!binding->load(path)) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
 
@@ -13,6 +14,7 @@
 #include "tests/sane/scanned_image.h"
 #include "tests/support/golden_file.h"
 #include "tests/support/scratch_files.h"
+#include "tests/support/test_paths.h"
 #include "virtual/builtin_pages.h"
 
 namespace fs = std::filesystem;
@@ -79,6 +81,25 @@ TEST_F(Scanimage, ListsEveryConfiguredVirtualScannerUnderItsOwnName) {
     desk_.writeBackendConfig("#virtual " + desk_.scannerConfig() + "\n");
     run = desk_.scanimage("-L");
     EXPECT_EQ(run.out.find("mirt:"), std::string::npos) << run.out;
+}
+
+TEST_F(Scanimage, InstalledBackendIsFoundThroughDllD) {
+    // cmake --install into a scratch prefix; SANE's dll loader finds the backend by the dll.d
+    // file alone (dll.conf names nothing), and the installed mirt.conf with one virtual line.
+    const ProgramRun install = desk_.run("cmake", "--install '" + BinaryDir() + "' --prefix '" + desk_.file("prefix") + "'");
+    ASSERT_EQ(install.exitCode, 0) << install.err;
+    const std::string etc = desk_.file("prefix") + "/etc/sane.d";
+    ASSERT_TRUE(fs::exists(etc + "/dll.d/mirt"));
+    ASSERT_TRUE(fs::exists(desk_.file("prefix") + "/share/man/man5/sane-mirt.5"));
+    std::ofstream(etc + "/dll.conf") << "# nothing: dll.d names the backends\n";
+    std::ofstream(etc + "/mirt.conf", std::ios::app) << "virtual " << desk_.scannerConfig() << "\n";
+    desk_.load({"chart"});
+    const std::string libDir = desk_.file("prefix") + "/lib/" + MIRT_LIBRARY_ARCHITECTURE + "/sane";
+    ASSERT_TRUE(fs::exists(libDir + "/libsane-mirt.so.1")) << libDir;
+    const ProgramRun run = desk_.run("env SANE_CONFIG_DIR='" + etc + "' LD_LIBRARY_PATH='" + libDir +
+                                         "' MIRT_DRIVER='" + BinaryDir() + "/lib/libOrdavel.so' scanimage",
+                                     "-L");
+    EXPECT_NE(run.out.find("device `mirt:virtual0'"), std::string::npos) << run.out << run.err;
 }
 
 TEST_F(Scanimage, ListsTheOptionsWithTheirConstraintsAndNoWarnings) {
