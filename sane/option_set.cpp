@@ -205,10 +205,10 @@ SANE_Status OptionSet::set(int index, void* value, SANE_Int* info) {
         const char* text = static_cast<const char*>(value);
         if (std::memchr(text, '\0', static_cast<std::size_t>(d.size)) == nullptr) return SANE_STATUS_INVAL;
         if (!InList(d.constraint.string_list, text)) return SANE_STATUS_INVAL;
-        if (index == kOptMode && mode_ != text) {
+        if (index == kOptMode) {
+            if (mode_ != text) flags |= SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
             mode_ = text;
             updateActivity();
-            flags |= SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
         } else {
             source_ = text;
         }
