@@ -42,6 +42,7 @@ bool StopRequest::waitFor(uint32_t milliseconds) {
         const int signal = sigtimedwait(&stop, nullptr, &timeout);
         if (signal == SIGTERM || signal == SIGINT) {
             requested_ = true;
+            signal_ = signal;
             return true;
         }
         // An unrelated interruption restarts the wait (slightly long, which is harmless here).

@@ -18,9 +18,12 @@ public:
     // before).
     bool waitFor(uint32_t milliseconds);
     bool requested() const { return requested_; }
+    // The signal that asked (SIGINT or SIGTERM), 0 while none did; for exit codes of 128 + it.
+    int signalNumber() const { return signal_; }
 
 private:
     bool requested_ = false;
+    int signal_ = 0;
     unsigned char savedMask_[128];
 };
 

@@ -7,7 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libpng-dev libtiff-dev libcli11-dev
   libumockdev-dev umockdev libsane-dev
-  sane-utils poppler-utils
+  libhpdf-dev poppler-utils qpdf tmux
+  sane-utils
 )
 
 missing=()

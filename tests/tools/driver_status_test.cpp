@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DriverTexts, ACoverOpenAfterScannedSheetsMayBeTheEndOfTheStack) {
     const DriverStatus status = FeederEmptyOrCoverOpen(DescribeDriverStatus("上盖打开"));
-    EXPECT_EQ(status.statusClass, StatusClass::FeederEmpty);
+    EXPECT_EQ(status.statusClass, StatusClass::CoverOpen);
     EXPECT_EQ(status.message(), "feeder empty or cover open (上盖打开)");
     EXPECT_EQ(FeederEmptyOrCoverOpen(DescribeDriverStatus("塞纸")).message(), "paper jam (塞纸)");
 }

@@ -143,7 +143,6 @@ DriverStatus RefineWithCalibration(DriverStatus status, const std::string& tempD
 
 DriverStatus FeederEmptyOrCoverOpen(DriverStatus status) {
     if (status.statusClass != StatusClass::CoverOpen) return status;
-    status.statusClass = StatusClass::FeederEmpty;
     status.english = "feeder empty or cover open";
     return status;
 }

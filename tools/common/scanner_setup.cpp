@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/background_process.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/temp_dir.h"
@@ -142,7 +143,17 @@ std::string WriteVirtualCalibrationConfig(const std::string& tempDir, const std:
 
 std::string DataDirectory() {
     const std::string fromEnvironment = ordavel::platform::GetEnvironment("MIRT_DATA");
-    return fromEnvironment.empty() ? std::string(MIRT_DATA_DIR) : fromEnvironment;
+    if (!fromEnvironment.empty()) return fromEnvironment;
+    // "share/mirt" beside the folder of this code, in the build tree as where it is installed:
+    // programs in bin/, libraries in lib/ and the SANE backend in lib/sane/.
+    static const char anchor = 0;
+    const fs::path here = ordavel::platform::ModuleFolderOf(&anchor);
+    std::error_code ec;
+    for (const char* up : {"..", "../.."}) {
+        const fs::path candidate = here / up / "share" / "mirt";
+        if (fs::exists(candidate / "Mirt.def", ec)) return fs::weakly_canonical(candidate, ec).string();
+    }
+    return (here / ".." / "share" / "mirt").string();
 }
 
 std::string DriverTempDirectory() { return ordavel::platform::SystemTemporaryDirectory(); }

@@ -1,12 +1,16 @@
 // The mirt subcommands on top of the driver's exports.
 #include "tools/mirt/commands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "platform/process.h"
-#include "tools/mirt/exit_codes.h"
+#include "tools/common/driver_status.h"
 #include "tools/common/scanner_setup.h"
+#include "tools/mirt/batch_names.h"
+#include "tools/mirt/exit_codes.h"
 
 namespace mirt {
 
@@ -28,13 +32,42 @@ struct Prepared {
 
 enum class Purpose { Scan, Calibrate, CalibrateWithSheet, Query };
 
+constexpr const char* kVirtualPrefix = "virtual:";
+
+// -d: the scanner the user named, made the one the driver will find. An attached scanner is
+// found by its USB names; a virtual one through its configuration.
+int ApplyDeviceChoice(const std::string& device, const std::string& tempDir) {
+    if (device.empty()) return kExitOk;
+    if (device.rfind(kVirtualPrefix, 0) == 0) {
+        const std::string config = device.substr(std::string_view(kVirtualPrefix).size());
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(config, ec)) {
+            return Fail("no virtual scanner configuration " + config, kExitNoScanner);
+        }
+        ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", std::filesystem::absolute(config, ec).string());
+        return kExitOk;
+    }
+    if (device == "usb" || device == "demo") {
+        ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", "");
+        const bool attached = ScannerAttached(tempDir);
+        if (device == "usb" && !attached) return Fail("no scanner is attached (see `mirt devices`)", kExitNoScanner);
+        if (device == "demo" && attached) {
+            return Fail("a scanner is attached: the demonstration scanner stands in only for a missing one",
+                        kExitNoScanner);
+        }
+        return kExitOk;
+    }
+    return Fail("unknown device " + device + " (see `mirt devices`)", kExitUsage);
+}
+
 // The driver's files in place and the scanner chosen (before the driver is loaded, which reads
 // the choice from the environment).
-int PrepareScanner(Purpose purpose, Prepared& out) {
+int PrepareScanner(const std::string& device, Purpose purpose, Prepared& out) {
     out.tempDir = DriverTempDirectory();
     if (out.tempDir.empty()) return Fail("no usable temporary directory", kExitSetup);
     std::string error;
     if (!PrepareDriverFiles(out.tempDir, DataDirectory(), Tell, error)) return Fail(error, kExitSetup);
+    if (const int rc = ApplyDeviceChoice(device, out.tempDir); rc != kExitOk) return rc;
     out.choice = ChooseScanner(out.tempDir, DataDirectory(), Tell);
     const bool virtualScanner = out.choice.kind == ScannerKind::Virtual;
     if (virtualScanner && (purpose == Purpose::CalibrateWithSheet || (purpose == Purpose::Calibrate && out.choice.demo))) {
@@ -56,7 +89,7 @@ int LoadDriver(const CommonOptions& common, Prepared& out) {
 }
 
 int Prepare(const CommonOptions& common, Purpose purpose, Prepared& out) {
-    if (const int rc = PrepareScanner(purpose, out); rc != kExitOk) return rc;
+    if (const int rc = PrepareScanner(common.device, purpose, out); rc != kExitOk) return rc;
     return LoadDriver(common, out);
 }
 
@@ -89,7 +122,7 @@ int32_t IgnoreStatus(int32_t) { return 0; }
 bool SetDefaultRequest(DriverBinding& driver) {
     ScanRequest request{};
     if (driver.ScanGetScanParams(&request) != 0) return false;
-    request = SheetRequest(request, ScanOptions{});
+    request = page_area::DriverRequest(request, page_area::FindPageSize("narrow")->window, false, 200);
     return driver.ScanSetScanParams(&request, IgnoreStatus) == 0;
 }
 
@@ -98,39 +131,135 @@ bool SetDefaultRequest(DriverBinding& driver) {
 bool SetCalibrationRequest(DriverBinding& driver) {
     ScanRequest request{};
     if (driver.ScanGetScanParams(&request) != 0) return false;
-    request = SheetRequest(request, ScanOptions{});
-    request.scanRectLeft = request.bedLeft;
-    request.scanRectTop = request.bedTop;
-    request.scanRectRight = request.bedRight;
-    request.scanRectBottom = request.bedBottom;
-    request.res = 0;
+    request = page_area::DriverRequest(request, page_area::BedWindow{}, false, 200);
     return driver.ScanSetScanParams(&request, IgnoreStatus) == 0;
 }
 
-int DriverFailure(DriverBinding& driver) {
-    const std::string status = driver.statusText();
-    return Fail(status.empty() ? "the driver reported a failure" : status,
-                ExitCodeForStatus(status.c_str(), DriverTempDirectory()));
+int DriverFailure(DriverBinding& driver, const char* hint = ": insert the calibration sheet and run `mirt calibrate`") {
+    const DriverStatus status = RefineWithCalibration(DescribeDriverStatus(driver.statusText()), DriverTempDirectory());
+    const bool calibration =
+        status.statusClass == StatusClass::NotCalibrated || status.statusClass == StatusClass::CalibrationDamaged;
+    int code = ExitCodeFor(status.statusClass);
+    if (code == kExitOk) code = kExitDriverFailure;
+    return Fail(status.message() + (calibration ? hint : ""), code);
+}
+
+// What the scan command resolves to before the scanner is touched.
+struct ResolvedScan {
+    ScanOptions options;
+    PageFormat format = PageFormat::Bmp;
+    bool toStdout = false;
+    std::string pattern;   // one file per page: the numbered names
+    std::string document;  // one file per batch: its name
+    int firstNumber = 1;
+};
+
+std::string EscapePercent(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        escaped += c;
+        if (c == '%') escaped += '%';
+    }
+    return escaped;
+}
+
+int Usage(const std::string& text) { return Fail(text, kExitUsage); }
+
+// The window, the format and the names, checked; the output directory made and proven
+// writable, and the first number chosen so that nothing existing is overwritten.
+int ResolveScan(const ScanCommand& c, ResolvedScan& out) {
+    const page_area::NamedPageSize* size = page_area::FindPageSize(c.pageSize);
+    if (size == nullptr) return Usage("unknown page size " + c.pageSize + " (" + page_area::PageSizeNames() + ")");
+    out.options.window = size->window;
+    std::string error;
+    if (c.areaGiven && !page_area::AreaOnPage(size->window, c.area, out.options.window, error)) {
+        return Usage(error + " (page " + size->name + ")");
+    }
+    if (const std::string problem = ToneSettingProblem(c.tone); !problem.empty()) return Usage(problem);
+    out.options.lineart = c.lineart;
+    out.options.dpi = c.dpi;
+    out.options.trim = c.trim;
+    out.options.singleSheet = c.singleSheet;
+
+    out.toStdout = c.batchPattern == "-" || (c.batchPattern.empty() && c.outputDirectory == "-");
+    const std::optional<PageFormat> named =
+        c.batchPattern.empty() || out.toStdout ? std::nullopt : FormatOfFileName(c.batchPattern);
+    if (c.format && named && *c.format != *named) {
+        return Usage("the name pattern's extension does not match --format " + std::string(ExtensionOf(*c.format)));
+    }
+    out.format = c.format ? *c.format : named ? *named : PageFormat::Bmp;
+    const bool oneFile = out.format == PageFormat::Pdf || (out.format == PageFormat::Tiff && c.multiPage);
+    if (c.multiPage && out.format != PageFormat::Tiff && out.format != PageFormat::Pdf) {
+        return Usage("--multipage is for TIFF (PDF files always hold the whole batch)");
+    }
+    if (out.toStdout) {
+        if (c.batchPrint) return Usage("--batch-print lists files, but the page goes to standard output");
+        // Standard output holds one file: one page.
+        out.options.singleSheet = true;
+        return kExitOk;
+    }
+    out.pattern = !c.batchPattern.empty()
+                      ? c.batchPattern
+                      : (std::filesystem::path(c.outputDirectory) /
+                         (EscapePercent(c.prefix) + "%03d." + ExtensionOf(out.format)))
+                            .string();
+    if (!CheckNamePattern(out.pattern, error)) return Usage(error);
+    if (!PrepareOutputDirectory(out.pattern, error)) return Fail(error, kExitOutput);
+    if (!ChooseFirstNumber(out.pattern, c.batchStart, out.firstNumber, error)) return Fail(error, kExitOutput);
+    if (oneFile) out.document = NameFor(out.pattern, out.firstNumber);
+    return kExitOk;
 }
 
 }  // namespace
 
-int RunScan(const CommonOptions& common, const ScanOptions& options) {
+int RunScan(const CommonOptions& common, const ScanCommand& command) {
+    ResolvedScan scan;
+    if (const int rc = ResolveScan(command, scan); rc != kExitOk) return rc;
     // Calibrate first (in its own process) when needed, then load the driver for the batch.
     Prepared prepared;
-    if (const int rc = PrepareScanner(Purpose::Scan, prepared); rc != kExitOk) return rc;
+    if (const int rc = PrepareScanner(common.device, Purpose::Scan, prepared); rc != kExitOk) return rc;
     if (const int rc = EnsureCalibrated(prepared); rc != kExitOk) return rc;
     if (const int rc = LoadDriver(common, prepared); rc != kExitOk) return rc;
-    ScanOptions effective = options;
-    effective.firstSheet = FirstSheetPlaceOf(prepared.choice.virtualConfig);
+    scan.options.firstSheet = FirstSheetPlaceOf(prepared.choice.virtualConfig);
+    std::string error;
+    if (!UseToneCurve(prepared.tempDir, command.tone, command.lineart, error)) return Fail(error, kExitSetup);
+
+    // Blocks SIGINT and SIGTERM for this thread and the writer thread started after it: they
+    // are taken at the scan's progress points and between sheets, never inside a transfer.
+    ordavel::platform::StopRequest stop;
+    const std::unique_ptr<PageSink> sink = scan.toStdout        ? MakeStdoutSink(scan.format)
+                                           : scan.document.empty() ? MakePageFileSink(scan.pattern, scan.format, scan.firstNumber)
+                                                                   : MakeDocumentSink(scan.document, scan.format);
     ProgressBar progress(ordavel::platform::StderrIsTerminal());
-    const ScanOutcome outcome = ScanBatch(prepared.driver, effective, progress);
-    if (outcome.exitCode != kExitOk) {
-        if (outcome.pages > 0) Tell(std::to_string(outcome.pages) + " page(s) written before the failure");
-        return Fail(outcome.message, outcome.exitCode);
+    std::vector<std::string> files;
+    const BatchSay sayWritten = [&](const std::string& file) {
+        files.push_back(file);
+        if (file == "-") return;
+        if (command.batchPrint) {
+            std::printf("%s\n", file.c_str());
+            std::fflush(stdout);
+        } else {
+            Tell("wrote " + file);
+        }
+    };
+    const ScanOutcome outcome = ScanBatch(prepared.driver, scan.options, *sink, progress, stop, sayWritten);
+    StopUsingToneCurve(prepared.tempDir);
+    for (const std::string& note : outcome.unsaved) Tell(note);
+    const std::string written = files.empty()        ? "no file written"
+                                : files.size() == 1 ? "wrote " + files.front()
+                                                    : "wrote " + files.front() + " to " + files.back();
+    if (command.writerStats && outcome.pages > 0) {
+        char line[96];
+        std::snprintf(line, sizeof line, "writer: %d page(s), %.1f ms of CPU per page", outcome.pages,
+                      outcome.writerCpuSeconds * 1000.0 / outcome.pages);
+        Tell(line);
     }
-    Tell(outcome.pages == 0 ? "the feeder is empty: no pages scanned"
-                           : std::to_string(outcome.pages) + " page(s) written to " + options.outputDirectory);
+    if (outcome.exitCode != kExitOk) {
+        Fail(outcome.message, outcome.exitCode);
+        if (outcome.pages > 0) Tell(std::to_string(outcome.pages) + " page(s) scanned before that; " + written);
+        return outcome.exitCode;
+    }
+    Tell("done: " + std::to_string(outcome.pages) + " page(s) scanned; " + written);
     return kExitOk;
 }
 
@@ -147,7 +276,7 @@ int RunCalibrate(const CommonOptions& common, bool loadCalibrationSheet) {
 
 int RunStatus(const CommonOptions& common) {
     Prepared prepared;
-    if (const int rc = PrepareScanner(Purpose::Query, prepared); rc != kExitOk) return rc;
+    if (const int rc = PrepareScanner(common.device, Purpose::Query, prepared); rc != kExitOk) return rc;
     if (const int rc = EnsureCalibrated(prepared); rc != kExitOk) return rc;
     if (const int rc = LoadDriver(common, prepared); rc != kExitOk) return rc;
     // The paper check needs an open connection: start a scan, look, and stop it again.
@@ -159,7 +288,7 @@ int RunStatus(const CommonOptions& common) {
     prepared.driver.ScanStop();
     if (rc != 0) return DriverFailure(prepared.driver);
     std::printf("%s\n", empty != 0 ? "no sheet ready" : "a sheet is ready");
-    return kExitOk;
+    return empty != 0 ? kExitNotReady : kExitOk;
 }
 
 int RunInfo(const CommonOptions& common) {
@@ -196,6 +325,38 @@ int RunInfo(const CommonOptions& common) {
         std::printf("%-25s", ("bit depths, pixel type " + std::to_string(type) + ":").c_str());
         for (int32_t i = 0; i < count; ++i) std::printf(" %d", values[i]);
         std::printf("\n");
+    }
+    return kExitOk;
+}
+
+int RunDevices(const CommonOptions& common) {
+    (void)common;
+    const std::string tempDir = DriverTempDirectory();
+    std::string error;
+    if (tempDir.empty() || !PrepareDriverFiles(tempDir, DataDirectory(), [](const std::string&) {}, error)) {
+        return Fail(error.empty() ? "no usable temporary directory" : error, kExitSetup);
+    }
+    int listed = 0;
+    if (ScannerAttached(tempDir)) {
+        std::printf("device `usb' is an attached sheet-fed scanner\n");
+        ++listed;
+    }
+    const std::string configured = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
+    std::vector<std::string> configs;
+    if (!configured.empty()) configs.push_back(configured);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(std::filesystem::path(DataDirectory()) / "virtual", ec), end;
+         !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() == ".ini") configs.push_back(it->path().string());
+    }
+    std::sort(configs.begin() + (configured.empty() ? 0 : 1), configs.end());
+    for (const std::string& config : configs) {
+        std::printf("device `%s%s' is a virtual scanner%s\n", kVirtualPrefix, config.c_str(),
+                    config == configured ? " (MIRT_VIRTUAL_SCANNER)" : "");
+        ++listed;
+    }
+    if (listed == 0 || !ScannerAttached(tempDir)) {
+        std::printf("device `demo' is the demonstration scanner (three sample pages), used when none is attached\n");
     }
     return kExitOk;
 }

@@ -1,0 +1,33 @@
+// Page file formats and the encoding of one page into a file's bytes: BMP as the scan-to-file
+// client writes it, PNG and TIFF with the scan's resolution recorded. Encoding happens in memory,
+// so the same bytes can go to a file (whole or not at all) or to standard output.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/mirt/page_image.h"
+
+namespace mirt {
+
+// Pdf and MultiTiff hold a whole batch in one file; the others one page per file.
+enum class PageFormat { Bmp, Png, Tiff, Pdf };
+
+const char* ExtensionOf(PageFormat format);
+// "bmp", "png", "tiff" (or "tif"), "pdf", in any case.
+std::optional<PageFormat> FormatNamed(std::string_view name);
+// The format a file name's extension stands for.
+std::optional<PageFormat> FormatOfFileName(std::string_view fileName);
+
+// One page as a whole BMP, PNG or TIFF file. False with `error` set on an encoder failure.
+bool EncodePage(const PageImage& page, PageFormat format, std::vector<uint8_t>& out, std::string& error);
+
+// The zlib level PNG pages are written at. Scans are noisy: the higher levels cost several times
+// the CPU for a few per cent of size, so a fast level with the Sub filter (which suits rows of
+// slowly changing grey) keeps a page's encoding well below its scanning time.
+inline constexpr int kPngCompressionLevel = 3;
+
+}  // namespace mirt
