@@ -63,8 +63,7 @@ private:
     SANE_Status calibrate(SANE_Int* info);
     SANE_Status pageLoaded(SANE_Bool* loaded);
     bool setRequest(const ScanWindow& window);
-    bool writeToneCurve();
-    void setScanFlag(bool scanning);
+    bool useToneCurve(std::string& error);
     void endSession();
     void finishCancel();
     SANE_Status prepareSheet();

@@ -3,19 +3,16 @@
 // for paper).
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
-#include "client/tone_curve.h"
-#include "platform/profile.h"
 #include "sane/backend.h"
 #include "sane/sane_status.h"
 #include "tools/common/first_sheet.h"
+#include "tools/common/tone_setting.h"
 #include "sane/page_rows.h"
 #include "tools/common/scanner_setup.h"
 
 namespace mirt::sane_backend {
 
-namespace fs = std::filesystem;
 
 int32_t Backend::onDriverStatus(int32_t kind) { return kind == 1 && cancelRequested_.load() ? 1 : 0; }
 
@@ -27,26 +24,19 @@ bool Backend::setRequest(const ScanWindow& window) {
     return driver_->ScanSetScanParams(&r, driverCallback_) == 0;
 }
 
-bool Backend::writeToneCurve() {
-    // The same curve as the scan-to-file library's. In line art the driver keeps the top bit of
-    // the curve's output, so a grey is white when the curve gives 128 or more; shifting the
-    // curve by 128 - threshold puts that cut at the threshold the user chose (a grey at or above
-    // it is white).
-    const int32_t brightness = window_.lineart ? 128 - window_.threshold : window_.brightness;
-    const auto adjust = tone::Adjustments::Uniform(brightness, window_.contrast, 0, 0, 10);
-    const std::string path = (fs::path(tempDir_) / (window_.lineart ? "gamma_1a.gam" : "gamma_8a.gam")).string();
-    return tone::WriteCurveFile(path, adjust) == tone::CurveFileResult::Written;
-}
-
-void Backend::setScanFlag(bool scanning) {
-    // The driver reads its curve file from the adjusted name while the flag is 0.
-    ordavel::platform::WriteProfileString((fs::path(tempDir_) / "Mirt.def").string(), "TWAINSCAN", "TwainScan",
-                                          scanning ? "0" : "1");
+bool Backend::useToneCurve(std::string& error) {
+    // The same curve, and the same line-art threshold rule, as the other front ends'; brightness
+    // is inactive in line art, where the threshold moves the cut instead.
+    ToneSetting setting;
+    setting.brightness = window_.lineart ? 0 : window_.brightness;
+    setting.contrast = window_.contrast;
+    setting.threshold = window_.threshold;
+    return UseToneCurve(tempDir_, setting, window_.lineart, error);
 }
 
 void Backend::endSession() {
     if (sessionOpen_ && driver_) driver_->ScanStop();
-    if (sessionOpen_) setScanFlag(false);
+    if (sessionOpen_) StopUsingToneCurve(tempDir_);
     sessionOpen_ = false;
     scanning_ = false;
     frame_.clear();
@@ -93,11 +83,11 @@ SANE_Status Backend::start() {
 SANE_Status Backend::prepareSheet() {
     window_ = options_.window();
     // The curve follows the options of this sheet (a frontend may change them between sheets).
-    if (!writeToneCurve()) {
-        log_.say(LogLevel::User, std::string(tone::kCannotWriteCurveFile) + " (" + tempDir_ + ")");
+    std::string curveError;
+    if (!useToneCurve(curveError)) {
+        log_.say(LogLevel::User, curveError);
         return SANE_STATUS_IO_ERROR;
     }
-    setScanFlag(true);
     if (!setRequest(window_)) return failure("setting up the scan");
     if (!sheetPositioned_) {
         // Where the first sheet waits is read from the paper sensors: one at the entrance is
@@ -106,7 +96,7 @@ SANE_Status Backend::prepareSheet() {
         if (first.start == FirstSheetStart::Failed) return failure("bringing in the first sheet", first.statusText);
         if (first.start == FirstSheetStart::NoSheet) {
             log_.say(LogLevel::Info, "no sheet in the feeder");
-            setScanFlag(false);
+            StopUsingToneCurve(tempDir_);
             return SANE_STATUS_NO_DOCS;
         }
         sessionOpen_ = true;
