@@ -84,12 +84,13 @@ bool Backend::loadDriver() {
     if (path.empty()) path = config_.driverPath;
     if (path.empty()) {
         // Beside this backend, in the library folder above its "sane" folder (the build tree),
-        // or where the installation put it.
+        // in lib/ above lib/<multiarch>/sane (an installation), or where the installation
+        // configured at build time put it.
         static const char anchor = 0;
         const std::string here = ordavel::platform::ModuleFolderOf(&anchor);
         std::error_code ec;
         for (const std::string& candidate : {here + "/libOrdavel.so", here + "/../libOrdavel.so",
-                                             std::string(MIRT_INSTALLED_DRIVER)}) {
+                                             here + "/../../libOrdavel.so", std::string(MIRT_INSTALLED_DRIVER)}) {
             path = candidate;
             if (fs::exists(candidate, ec)) break;
         }

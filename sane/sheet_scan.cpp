@@ -5,14 +5,13 @@
 #include <cstring>
 
 #include "sane/backend.h"
+#include "sane/page_rows.h"
 #include "sane/sane_status.h"
 #include "tools/common/first_sheet.h"
-#include "tools/common/tone_setting.h"
-#include "sane/page_rows.h"
 #include "tools/common/scanner_setup.h"
+#include "tools/common/tone_setting.h"
 
 namespace mirt::sane_backend {
-
 
 int32_t Backend::onDriverStatus(int32_t kind) { return kind == 1 && cancelRequested_.load() ? 1 : 0; }
 
