@@ -216,14 +216,21 @@ SANE_Status OptionSet::set(int index, void* value, SANE_Int* info) {
         SANE_Word asked = *static_cast<const SANE_Word*>(value);
         // The nearer of the two resolutions, as SANE lets a backend round.
         const SANE_Word chosen = asked >= 250 ? 300 : 200;
-        if (chosen != asked) flags |= SANE_INFO_INEXACT;
+        if (chosen != asked) {
+            // SANE hands an inexact value back in the caller's buffer.
+            *static_cast<SANE_Word*>(value) = chosen;
+            flags |= SANE_INFO_INEXACT;
+        }
         if (chosen != resolution_) flags |= SANE_INFO_RELOAD_PARAMS;
         resolution_ = chosen;
     } else if (IsFixedOrInt(index)) {
         SANE_Word asked = *static_cast<const SANE_Word*>(value);
         const SANE_Range* range = d.constraint.range;
         const SANE_Word clamped = std::clamp(asked, range->min, range->max);
-        if (clamped != asked) flags |= SANE_INFO_INEXACT;
+        if (clamped != asked) {
+            *static_cast<SANE_Word*>(value) = clamped;
+            flags |= SANE_INFO_INEXACT;
+        }
         words_[static_cast<std::size_t>(index)] = clamped;
         if (index == kOptPageWidth || index == kOptPageHeight) {
             clampAreaToPage();

@@ -48,3 +48,39 @@ TEST(SaneOptions, SettingAnOptionToItsOwnValueChangesNoOption) {
 }
 
 }  // namespace
+
+namespace {
+
+// A value the backend cannot take as asked is stored as the nearest it can, handed back in the
+// caller's buffer with SANE_INFO_INEXACT.
+struct InexactCase {
+    const char* name;
+    int option;
+    SANE_Word asked;
+    SANE_Word taken;
+};
+
+class SaneInexactOptions : public ::testing::TestWithParam<InexactCase> {};
+
+TEST_P(SaneInexactOptions, HandBackTheValueTaken) {
+    OptionSet options;
+    SANE_Word value = GetParam().asked;
+    SANE_Int info = 0;
+    ASSERT_EQ(options.set(GetParam().option, &value, &info), SANE_STATUS_GOOD);
+    EXPECT_NE(info & SANE_INFO_INEXACT, 0);
+    EXPECT_EQ(value, GetParam().taken);
+    SANE_Word stored = 0;
+    ASSERT_EQ(options.get(GetParam().option, &stored), SANE_STATUS_GOOD);
+    EXPECT_EQ(stored, GetParam().taken);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SaneInexactOptions,
+                         ::testing::Values(InexactCase{"ResolutionRoundsUp", kOptResolution, 250, 300},
+                                           InexactCase{"ResolutionRoundsDown", kOptResolution, 249, 200},
+                                           InexactCase{"BrightnessClampsHigh", kOptBrightness, 300, 255},
+                                           InexactCase{"ContrastClampsLow", kOptContrast, -999, -255},
+                                           InexactCase{"AreaClampsToTheBed", kOptBrX, SANE_FIX(500.0),
+                                                       SANE_FIX(mirt::page_area::kBedWidthMm)}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
