@@ -8,7 +8,7 @@
 
 #include "platform/background_process.h"
 #include "platform/process.h"
-#include "sane/driver_status.h"
+#include "sane/sane_status.h"
 #include "tools/common/scanner_setup.h"
 
 namespace mirt::sane_backend {
@@ -83,12 +83,17 @@ bool Backend::loadDriver() {
     std::string path = ordavel::platform::GetEnvironment("MIRT_DRIVER");
     if (path.empty()) path = config_.driverPath;
     if (path.empty()) {
-        // Beside this backend, or in the library folder above its "sane" folder.
+        // Beside this backend, in the library folder above its "sane" folder (the build tree),
+        // in lib/ above lib/<multiarch>/sane (an installation), or where the installation
+        // configured at build time put it.
         static const char anchor = 0;
         const std::string here = ordavel::platform::ModuleFolderOf(&anchor);
-        path = here + "/libOrdavel.so";
         std::error_code ec;
-        if (!fs::exists(path, ec)) path = here + "/../libOrdavel.so";
+        for (const std::string& candidate : {here + "/libOrdavel.so", here + "/../libOrdavel.so",
+                                             here + "/../../libOrdavel.so", std::string(MIRT_INSTALLED_DRIVER)}) {
+            path = candidate;
+            if (fs::exists(candidate, ec)) break;
+        }
     }
     auto binding = std::make_unique<DriverBinding>();
     if (!binding->load(path)) {
@@ -174,21 +179,26 @@ SANE_Status Backend::explainNotCalibrated() {
     return kNotCalibratedStatus;
 }
 
-SANE_Status Backend::failure(const char* during) {
-    const std::string text = driver_ ? driver_->statusText() : std::string();
+DriverStatus Backend::driverStatus(const std::string& text) const {
+    return RefineWithCalibration(DescribeDriverStatus(text), tempDir_);
+}
+
+SANE_Status Backend::failure(const char* during, const std::string& earlierText) {
+    const std::string text = !earlierText.empty() ? earlierText : driver_ ? driver_->statusText() : std::string();
     endSession();
-    const DriverFailure cause = ClassifyDriverStatus(text, tempDir_);
-    if (cause.notCalibrated) return explainNotCalibrated();
-    log_.say(LogLevel::Error, std::string(during) + ": " + cause.explanation);
-    return cause.status;
+    const DriverStatus cause = driverStatus(text);
+    if (cause.statusClass == StatusClass::NotCalibrated || cause.statusClass == StatusClass::CalibrationDamaged) {
+        log_.say(LogLevel::Error, std::string(during) + ": " + cause.message());
+        return explainNotCalibrated();
+    }
+    log_.say(LogLevel::Error, std::string(during) + ": " + cause.message());
+    return SaneStatusFor(cause.statusClass);
 }
 
 SANE_Status Backend::calibrate(SANE_Int* info) {
     if (sessionOpen_) endSession();
     // Calibration measures the whole imaging width, grey, so that every later window is covered.
-    ScanWindow whole;
-    whole.lineart = false;
-    whole.resolution = 200;
+    ScanWindow whole;  // the whole bed, grey, at 200 dpi
     if (!setRequest(whole)) return failure("setting up the calibration");
     log_.say(LogLevel::User, "calibrating with the white calibration sheet (about one minute)");
     const int32_t rc = driver_->ScanCalibration();

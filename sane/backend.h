@@ -14,6 +14,7 @@
 #include "sane/debug_log.h"
 #include "sane/option_set.h"
 #include "tools/common/driver_binding.h"
+#include "tools/common/driver_status.h"
 
 namespace mirt::sane_backend {
 
@@ -52,21 +53,22 @@ public:
 
 private:
     bool loadDriver();
-    SANE_Status failure(const char* during);
+    // Ends the session and turns the driver's status text (or `earlierText`, taken before the
+    // connection closed) into a SANE status, saying why at the debug level.
+    SANE_Status failure(const char* during, const std::string& earlierText = {});
+    DriverStatus driverStatus(const std::string& text) const;
     SANE_Status explainNotCalibrated();
     bool calibrated() const;
     void updateSensorActivity();
     SANE_Status calibrate(SANE_Int* info);
     SANE_Status pageLoaded(SANE_Bool* loaded);
     bool setRequest(const ScanWindow& window);
-    bool writeToneCurve();
-    void setScanFlag(bool scanning);
+    bool useToneCurve(std::string& error);
     void endSession();
     void finishCancel();
-    bool firstSheetAtEntrance();
     SANE_Status prepareSheet();
     SANE_Status acquireSheet();
-    void feedScannedSheetOn();
+    SANE_Status feedScannedSheetOn();
     void ejectAfterCancel();
 
     // Marks a call that talks to the driver, so that a cancel arriving meanwhile (from a signal

@@ -11,14 +11,12 @@ namespace mirt::sane_backend {
 
 namespace {
 
-constexpr double kMmPerInch = 25.4;
-const SANE_Fixed kBedWidthMm = SANE_FIX(kBedPixelsWide * kMmPerInch / kBedDpi);
-const SANE_Fixed kBedLengthMm = SANE_FIX(kBedPixelsLong * kMmPerInch / kBedDpi);
+namespace pa = page_area;
+const SANE_Fixed kBedWidthMm = SANE_FIX(pa::kBedWidthMm);
+const SANE_Fixed kBedLengthMm = SANE_FIX(pa::kBedLengthMm);
 
-// Smallest page and window, in mm and in bed pixels: the driver needs some width to scan, and
-// the 3/2 enlargement needs an even one.
+// Smallest page: the driver needs some width to scan.
 const SANE_Fixed kMinPageMm = SANE_FIX(10.0);
-constexpr int32_t kMinWindowPixels = 16;
 
 SANE_String_Const kModes[] = {SANE_VALUE_SCAN_MODE_LINEART, SANE_VALUE_SCAN_MODE_GRAY, nullptr};
 SANE_String_Const kSources[] = {"ADF", nullptr};
@@ -32,9 +30,7 @@ const SANE_Range kYRange{0, kBedLengthMm, 0};
 const SANE_Range kToneRange{-255, 255, 1};
 const SANE_Range kThresholdRange{0, 255, 1};
 
-int32_t MmToPixels(SANE_Fixed mm) {
-    return static_cast<int32_t>(std::lround(SANE_UNFIX(mm) * kBedDpi / kMmPerInch));
-}
+int32_t MmToPixels(SANE_Fixed mm) { return pa::MmToBedPixels(SANE_UNFIX(mm)); }
 
 SANE_Option_Descriptor Group(const char* title) {
     SANE_Option_Descriptor d{};
@@ -99,15 +95,9 @@ bool IsFixedOrInt(int index) {
 
 }  // namespace
 
-int32_t ScanWindow::pixelsPerLine() const {
-    const int32_t width = right - left;
-    return resolution == 300 ? width * 3 / 2 : width;
-}
+int32_t ScanWindow::pixelsPerLine() const { return pa::OutputPixelsPerLine(bed, resolution); }
 
-int32_t ScanWindow::lines() const {
-    const int32_t height = bottom - top;
-    return resolution == 300 ? height * 3 / 2 : height;
-}
+int32_t ScanWindow::lines() const { return pa::OutputLines(bed, resolution); }
 
 int32_t ScanWindow::bytesPerLine() const { return lineart ? (pixelsPerLine() + 7) / 8 : pixelsPerLine(); }
 
@@ -215,10 +205,10 @@ SANE_Status OptionSet::set(int index, void* value, SANE_Int* info) {
         const char* text = static_cast<const char*>(value);
         if (std::memchr(text, '\0', static_cast<std::size_t>(d.size)) == nullptr) return SANE_STATUS_INVAL;
         if (!InList(d.constraint.string_list, text)) return SANE_STATUS_INVAL;
-        if (index == kOptMode && mode_ != text) {
+        if (index == kOptMode) {
+            if (mode_ != text) flags |= SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
             mode_ = text;
             updateActivity();
-            flags |= SANE_INFO_RELOAD_OPTIONS | SANE_INFO_RELOAD_PARAMS;
         } else {
             source_ = text;
         }
@@ -226,14 +216,21 @@ SANE_Status OptionSet::set(int index, void* value, SANE_Int* info) {
         SANE_Word asked = *static_cast<const SANE_Word*>(value);
         // The nearer of the two resolutions, as SANE lets a backend round.
         const SANE_Word chosen = asked >= 250 ? 300 : 200;
-        if (chosen != asked) flags |= SANE_INFO_INEXACT;
+        if (chosen != asked) {
+            // SANE hands an inexact value back in the caller's buffer.
+            *static_cast<SANE_Word*>(value) = chosen;
+            flags |= SANE_INFO_INEXACT;
+        }
         if (chosen != resolution_) flags |= SANE_INFO_RELOAD_PARAMS;
         resolution_ = chosen;
     } else if (IsFixedOrInt(index)) {
         SANE_Word asked = *static_cast<const SANE_Word*>(value);
         const SANE_Range* range = d.constraint.range;
         const SANE_Word clamped = std::clamp(asked, range->min, range->max);
-        if (clamped != asked) flags |= SANE_INFO_INEXACT;
+        if (clamped != asked) {
+            *static_cast<SANE_Word*>(value) = clamped;
+            flags |= SANE_INFO_INEXACT;
+        }
         words_[static_cast<std::size_t>(index)] = clamped;
         if (index == kOptPageWidth || index == kOptPageHeight) {
             clampAreaToPage();
@@ -264,28 +261,22 @@ ScanWindow OptionSet::window() const {
     w.brightness = words_[kOptBrightness];
     w.contrast = words_[kOptContrast];
     w.threshold = words_[kOptThreshold];
-    // The feeder centres the page on the bed, so the page's left edge sits half the unused
-    // width in from the bed's; the area is measured from the page's corner.
-    const int32_t pageWidth = std::min(MmToPixels(words_[kOptPageWidth]), kBedPixelsWide);
-    const int32_t pageHeight = std::min(MmToPixels(words_[kOptPageHeight]), kBedPixelsLong);
-    const int32_t pageLeft = (kBedPixelsWide - pageWidth) / 2;
+    // The paper guide centres the page on the bed; the area is measured from its corner.
+    const pa::BedWindow page = pa::CentredSheet(SANE_UNFIX(words_[kOptPageWidth]), SANE_UNFIX(words_[kOptPageHeight]));
     auto span = [](int32_t a, int32_t b, int32_t limit, int32_t& low, int32_t& high) {
+        // The corners in either order (a frontend may set br before tl).
         low = std::clamp(std::min(a, b), 0, limit);
         high = std::clamp(std::max(a, b), 0, limit);
         // Never narrower than the driver can scan; grown to the right (or left at the edge).
-        if (high - low < kMinWindowPixels) {
-            high = std::min(limit, low + kMinWindowPixels);
-            low = high - kMinWindowPixels;
+        if (high - low < pa::kMinWindowPixels) {
+            high = std::min(limit, low + pa::kMinWindowPixels);
+            low = high - pa::kMinWindowPixels;
         }
     };
-    int32_t left = 0, right = 0;
-    span(MmToPixels(words_[kOptTlX]), MmToPixels(words_[kOptBrX]), pageWidth, left, right);
-    span(MmToPixels(words_[kOptTlY]), MmToPixels(words_[kOptBrY]), pageHeight, w.top, w.bottom);
-    // Even widths and heights, so the 3/2 enlargement gives whole pixels and lines.
-    right -= (right - left) % 2;
-    w.bottom -= (w.bottom - w.top) % 2;
-    w.left = pageLeft + left;
-    w.right = pageLeft + right;
+    int32_t left = 0, right = 0, top = 0, bottom = 0;
+    span(MmToPixels(words_[kOptTlX]), MmToPixels(words_[kOptBrX]), page.width(), left, right);
+    span(MmToPixels(words_[kOptTlY]), MmToPixels(words_[kOptBrY]), page.height(), top, bottom);
+    w.bed = pa::EvenForEnlargement(pa::BedWindow{page.left + left, page.top + top, page.left + right, page.top + bottom});
     return w;
 }
 

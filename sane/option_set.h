@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/common/page_area.h"
+
 namespace mirt::sane_backend {
 
 enum OptionIndex : int {
@@ -33,19 +35,11 @@ enum OptionIndex : int {
     kOptionCount
 };
 
-// The bed in the scanner's own 200 dpi pixels, as the driver's request counts it.
-inline constexpr int32_t kBedPixelsWide = 1680;
-inline constexpr int32_t kBedPixelsLong = 2340;
-inline constexpr int32_t kBedDpi = 200;
-
 // What a scan is asked for, in the driver's terms.
 struct ScanWindow {
     bool lineart = false;
-    int32_t resolution = 200;  // 200 or 300 (delivered enlarged by 3/2)
-    int32_t left = 0;          // bed pixels, right and bottom exclusive
-    int32_t top = 0;
-    int32_t right = kBedPixelsWide;
-    int32_t bottom = kBedPixelsLong;
+    int32_t resolution = 200;    // 200 or 300 (delivered enlarged by 3/2)
+    page_area::BedWindow bed;    // on the bed, in its 200 dpi pixels
     int32_t brightness = 0;
     int32_t contrast = 0;
     int32_t threshold = 128;

@@ -3,65 +3,39 @@
 // for paper).
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
-#include "client/tone_curve.h"
-#include "platform/profile.h"
 #include "sane/backend.h"
-#include "sane/driver_status.h"
 #include "sane/page_rows.h"
+#include "sane/sane_status.h"
+#include "tools/common/first_sheet.h"
 #include "tools/common/scanner_setup.h"
+#include "tools/common/tone_setting.h"
 
 namespace mirt::sane_backend {
-
-namespace fs = std::filesystem;
 
 int32_t Backend::onDriverStatus(int32_t kind) { return kind == 1 && cancelRequested_.load() ? 1 : 0; }
 
 bool Backend::setRequest(const ScanWindow& window) {
     ScanRequest r{};
     if (driver_->ScanGetScanParams(&r) != 0) return false;
+    r = page_area::DriverRequest(r, window.bed, window.lineart, window.resolution);
     r.lineOrder = 0;  // top row first, as SANE delivers
-    r.bedLeft = 0;
-    r.bedTop = 0;
-    r.bedRight = kBedPixelsWide;
-    r.bedBottom = kBedPixelsLong;
-    r.scanRectLeft = window.left;
-    r.scanRectTop = window.top;
-    r.scanRectRight = window.right;
-    r.scanRectBottom = window.bottom;
-    r.pixelType = window.lineart ? 0 : 1;
-    r.bitDepth = window.lineart ? 1 : 8;
-    r.xResolution = kBedDpi;
-    r.yResolution = kBedDpi;
-    r.interpolate = 0;
-    r.reserved2 = 0;
-    r.res = window.resolution == 300 ? 1 : 0;
-    r.imageWidth = window.pixelsPerLine();
-    r.imageHeight = window.lines();
     return driver_->ScanSetScanParams(&r, driverCallback_) == 0;
 }
 
-bool Backend::writeToneCurve() {
-    // The same curve as the scan-to-file library's. In line art the driver keeps the top bit of
-    // the curve's output, so a grey is white when the curve gives 128 or more; shifting the
-    // curve by 128 - threshold puts that cut at the threshold the user chose (a grey at or above
-    // it is white).
-    const int32_t brightness = window_.lineart ? 128 - window_.threshold : window_.brightness;
-    const auto adjust = tone::Adjustments::Uniform(brightness, window_.contrast, 0, 0, 10);
-    const std::string path = (fs::path(tempDir_) / (window_.lineart ? "gamma_1a.gam" : "gamma_8a.gam")).string();
-    return tone::WriteCurveFile(path, adjust) == tone::CurveFileResult::Written;
-}
-
-void Backend::setScanFlag(bool scanning) {
-    // The driver reads its curve file from the adjusted name while the flag is 0.
-    ordavel::platform::WriteProfileString((fs::path(tempDir_) / "Mirt.def").string(), "TWAINSCAN", "TwainScan",
-                                          scanning ? "0" : "1");
+bool Backend::useToneCurve(std::string& error) {
+    // The same curve, and the same line-art threshold rule, as the other front ends'; brightness
+    // is inactive in line art, where the threshold moves the cut instead.
+    ToneSetting setting;
+    setting.brightness = window_.lineart ? 0 : window_.brightness;
+    setting.contrast = window_.contrast;
+    setting.threshold = window_.threshold;
+    return UseToneCurve(tempDir_, setting, window_.lineart, error);
 }
 
 void Backend::endSession() {
     if (sessionOpen_ && driver_) driver_->ScanStop();
-    if (sessionOpen_) setScanFlag(false);
+    if (sessionOpen_) StopUsingToneCurve(tempDir_);
     sessionOpen_ = false;
     scanning_ = false;
     frame_.clear();
@@ -79,13 +53,6 @@ void Backend::finishCancel() {
     // Stops the scanner and leaves it ready: a sheet is never left half way through the rollers
     // (each sheet is fed on once it is read), so the next sane_start begins with the next sheet.
     if (sessionOpen_ || scanning_) endSession();
-}
-
-bool Backend::firstSheetAtEntrance() {
-    // A virtual scanner says where its first sheet waits; a USB scanner's user pushes the sheet
-    // into the rollers.
-    return !device_.virtualConfig.empty() &&
-           ChooseScanner(tempDir_, dataDir_, [](const std::string&) {}).firstSheetAtEntrance;
 }
 
 SANE_Status Backend::start() {
@@ -115,12 +82,26 @@ SANE_Status Backend::start() {
 SANE_Status Backend::prepareSheet() {
     window_ = options_.window();
     // The curve follows the options of this sheet (a frontend may change them between sheets).
-    if (!writeToneCurve()) {
-        log_.say(LogLevel::User, std::string(tone::kCannotWriteCurveFile) + " (" + tempDir_ + ")");
+    std::string curveError;
+    if (!useToneCurve(curveError)) {
+        log_.say(LogLevel::User, curveError);
         return SANE_STATUS_IO_ERROR;
     }
-    setScanFlag(true);
     if (!setRequest(window_)) return failure("setting up the scan");
+    if (!sheetPositioned_) {
+        // Where the first sheet waits is read from the paper sensors: one at the entrance is
+        // fed in a connection of its own before its scan starts.
+        const FirstSheetOutcome first = StartFirstSheet(*driver_, FirstSheetPlaceOf(device_.virtualConfig));
+        if (first.start == FirstSheetStart::Failed) return failure("bringing in the first sheet", first.statusText);
+        if (first.start == FirstSheetStart::NoSheet) {
+            log_.say(LogLevel::Info, "no sheet in the feeder");
+            StopUsingToneCurve(tempDir_);
+            return SANE_STATUS_NO_DOCS;
+        }
+        sessionOpen_ = true;
+        sheetPositioned_ = true;
+        return SANE_STATUS_GOOD;
+    }
     if (driver_->ScanStart() != 0) return failure("starting the scanner");
     sessionOpen_ = true;
     int32_t empty = 1;
@@ -128,17 +109,10 @@ SANE_Status Backend::prepareSheet() {
     log_.say(LogLevel::Info, std::string(empty != 0 ? "no sheet" : "a sheet") + " at the paper sensors (" +
                                  driver_->statusText() + ")");
     if (empty != 0) {
-        log_.say(LogLevel::Info, "no sheet in the feeder");
         sheetPositioned_ = false;
         endSession();
         return SANE_STATUS_NO_DOCS;
     }
-    if (!sheetPositioned_ && firstSheetAtEntrance()) {
-        // A sheet at the entrance only: the rollers take it to the scan position first.
-        log_.say(LogLevel::Info, "feeding the sheet at the entrance");
-        if (driver_->ScanFeedPaper() != 0) return failure("feeding the first sheet");
-    }
-    sheetPositioned_ = true;
     return SANE_STATUS_GOOD;
 }
 
@@ -169,27 +143,42 @@ SANE_Status Backend::acquireSheet() {
         offset += std::clamp<int32_t>(got, 0, ask);
         if (result == 2) break;
     }
-    feedScannedSheetOn();
+    if (const SANE_Status fed = feedScannedSheetOn(); fed != SANE_STATUS_GOOD) return fed;
     frame_ = ToSaneFrame(page, window_.pixelsPerLine(), window_.lines());
     frameOffset_ = 0;
     scanning_ = true;
     return SANE_STATUS_GOOD;
 }
 
-void Backend::feedScannedSheetOn() {
+SANE_Status Backend::feedScannedSheetOn() {
     // The scanned sheet leaves the rollers and the next one (if any) takes its place now, not at
     // the next sane_start: a frontend that scans one page and ends leaves no sheet half way
-    // through the scanner for the next program. A failing feed ends the batch at the next start,
-    // with its cause; this frame is whole and stays good.
+    // through the scanner for the next program.
     if (driver_->ScanFeedPaper() == 0) {
         log_.say(LogLevel::Info, "the scanned sheet is fed on (" + driver_->statusText() + ")");
         sheetPositioned_ = true;
-        return;
+        return SANE_STATUS_GOOD;
     }
-    const DriverFailure cause = ClassifyDriverStatus(driver_->statusText(), tempDir_);
-    log_.say(LogLevel::Error, "feeding the next sheet: " + cause.explanation);
-    pendingFailure_ = cause.status;
     sheetPositioned_ = false;
+    const DriverStatus cause = driverStatus(driver_->statusText());
+    log_.say(LogLevel::Error, "feeding the scanned sheet on: " + cause.message());
+    if (cause.statusClass == StatusClass::PaperJam) {
+        // Decided here: a jam found as the sheet should leave the rollers fails this sheet. The
+        // paper stopped somewhere during or after its scan, and a sheet that stood still under
+        // the scan line gives a smeared image that looks whole; the frontend removes the page.
+        endSession();
+        return SANE_STATUS_JAMMED;
+    }
+    // The sheet was read whole before the feed; the next sane_start reports the failure. The
+    // feed's "cover open" is the tray input, which also reads so when the stack has run out:
+    // with no sheet at the paper sensors the batch simply ends.
+    SANE_Status status = SaneStatusFor(cause.statusClass);
+    if (cause.statusClass == StatusClass::CoverOpen) {
+        int32_t empty = 0;
+        if (driver_->ScanPaperEmpty(&empty) == 0 && empty != 0) status = SANE_STATUS_NO_DOCS;
+    }
+    pendingFailure_ = status;
+    return SANE_STATUS_GOOD;
 }
 
 void Backend::ejectAfterCancel() {

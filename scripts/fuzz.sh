@@ -20,6 +20,7 @@ TARGETS=(
   work_file_fuzzer            # the ".pxl" work-file header and lines
   device_reply_fuzzer         # register reads and data-port answers of the controller
   inf_file_fuzzer             # the installer's INF files
+  sane_options_fuzzer         # the SANE backend's option handling
 )
 [ $# -gt 0 ] && TARGETS=("$@")
 

@@ -2,6 +2,7 @@
 #include "tests/sane/scanimage_desk.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -36,13 +37,21 @@ struct OwnedDir {
     }
 };
 
-// The stored calibration, made once: scanimage presses the calibrate button of a virtual
-// scanner holding the white calibration sheet in its rollers.
+// The stored calibration, made once for every test program of this build and driver: scanimage
+// presses the calibrate button of a virtual scanner holding the white calibration sheet in its
+// rollers, in a folder of its own that is then renamed into place (two programs calibrating at
+// once both succeed; the first rename wins). The folder's name holds the driver library's time
+// of change, so a rebuilt driver calibrates anew.
 struct SharedCalibration {
     OwnedDir dir;
+    std::string path;
     std::string problem;
 
     SharedCalibration() {
+        std::error_code ec;
+        const auto built = fs::last_write_time(BinaryDir() + "/lib/libOrdavel.so", ec).time_since_epoch().count();
+        path = BinaryDir() + "/sane-calibration-" + std::to_string(built);
+        if (fs::exists(path + "/cr.dat", ec)) return;
         ScanimageDesk desk("sane-calibration");
         desk.load({"white"});
         const ProgramRun run = desk.scanimage("--calibrate -n");
@@ -50,10 +59,13 @@ struct SharedCalibration {
             problem = "scanimage --calibrate -n exited " + std::to_string(run.exitCode) + ": " + run.err;
             return;
         }
-        dir.path = MakeScratchDir("sane-calibrated");
-        std::error_code ec;
+        dir.path = path + ".new-" + std::to_string(::getpid());
         fs::copy(desk.file("tmp"), dir.path, fs::copy_options::recursive, ec);
-        if (ec) problem = "cannot keep the calibration: " + ec.message();
+        if (ec) {
+            problem = "cannot keep the calibration: " + ec.message();
+            return;
+        }
+        fs::rename(dir.path, path, ec);  // fails when another program was first: use its calibration
     }
 };
 
@@ -71,7 +83,7 @@ ScanimageDesk::ScanimageDesk(const std::string& tag) : dir_(MakeScratchDir(tag))
     writeBackendConfig("virtual " + scannerConfig() + "\n");
     // The calibration desk itself starts without one.
     if (tag != "sane-calibration" && Calibration().problem.empty()) {
-        fs::copy(Calibration().dir.path, file("tmp"), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        fs::copy(Calibration().path, file("tmp"), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
 }
 
@@ -112,8 +124,14 @@ void ScanimageDesk::forgetCalibration() const {
 std::string ScanimageDesk::environment() const {
     // The scanner is a private one of the program, on virtual time: a page costs no real time
     // and every run starts with a full feeder.
-    return "SANE_CONFIG_DIR='" + configDir() + "' LD_LIBRARY_PATH='" + BinaryDir() + "/lib/sane' TMPDIR='" +
-           file("tmp") + "' MIRT_VIRTUAL_PRIVATE=1";
+    std::string variables = "SANE_CONFIG_DIR='" + configDir() + "' LD_LIBRARY_PATH='" + BinaryDir() +
+                            "/lib/sane' TMPDIR='" + file("tmp") + "' MIRT_VIRTUAL_PRIVATE=1";
+#ifdef MIRT_SANITIZER_PRELOAD
+    // The programs are Debian's, the backend and driver sanitized: their runtimes come first.
+    // Leaks of the programs themselves are not this project's to judge.
+    variables += " LD_PRELOAD='" MIRT_SANITIZER_PRELOAD "' ASAN_OPTIONS=detect_leaks=0";
+#endif
+    return variables;
 }
 
 ProgramRun ScanimageDesk::run(const std::string& program, const std::string& arguments, int timeoutSeconds) const {

@@ -26,16 +26,16 @@ GreyImage ParsePnm(const std::string& bytes);
 GreyImage ReadPng(const std::string& path);
 
 // Where the scan lay on the reference scanner's bed: the bed pixel (200 dpi) of the image's
-// first column, and output pixels per bed pixel (1.5 at 300 dpi).
+// first column and first line, and output pixels per bed pixel (1.5 at 300 dpi).
 struct BedPlacement {
     double left = 0;
+    double top = 0;
     double scale = 1;
 };
 
 // How the scan follows the built-in page `pageName`, centred by the paper guide: the correlation
-// with the page's reflectance at the best vertical offset of the sheet (a fed sheet lands within
-// the feed's poll latency). The bottom inch of the page is left out: the driver fills the end of
-// a sheet shorter than its window with white.
+// with the page's reflectance, each inch of the sheet at its best vertical offset. The bottom inch of the page is left out: the driver fills the end of a sheet
+// shorter than its window with white.
 double PageAgreement(const GreyImage& scan, const std::string& pageName, BedPlacement where);
 
 }  // namespace ordavel::test

@@ -145,11 +145,12 @@ std::string DataDirectory() {
     const std::string fromEnvironment = ordavel::platform::GetEnvironment("MIRT_DATA");
     if (!fromEnvironment.empty()) return fromEnvironment;
     // "share/mirt" beside the folder of this code, in the build tree as where it is installed:
-    // programs in bin/, libraries in lib/ and the SANE backend in lib/sane/.
+    // programs in bin/, libraries in lib/ and the SANE backend in lib/sane/ (lib/<multiarch>/sane
+    // where it is installed).
     static const char anchor = 0;
     const fs::path here = ordavel::platform::ModuleFolderOf(&anchor);
     std::error_code ec;
-    for (const char* up : {"..", "../.."}) {
+    for (const char* up : {"..", "../..", "../../.."}) {
         const fs::path candidate = here / up / "share" / "mirt";
         if (fs::exists(candidate / "Mirt.def", ec)) return fs::weakly_canonical(candidate, ec).string();
     }
