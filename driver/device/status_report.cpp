@@ -7,26 +7,17 @@
 #include <cstring>
 
 #include "driver/interface/driver_context.h"
+#include "platform/status_text.h"
 
 namespace ordavel::device {
 
 namespace {
 
-// Length of the longest prefix of `text` (at most `limit` bytes) that ends on a UTF-8 character
-// boundary, so a cut never leaves half a character behind. A character has at most three
-// continuation bytes; bytes that are not UTF-8 at all are cut at the limit rather than eating
-// back into the message.
-std::size_t Utf8SafeLength(const char* text, std::size_t length, std::size_t limit) {
-    if (length <= limit) return length;
-    std::size_t cut = limit;
-    while (cut > 0 && limit - cut < 3 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) return limit;
-    return cut;
-}
-
+// The text in the encoding the client's system shows, cut on a character boundary.
 void StoreText(char (&target)[kMessageTextSize], const char* text) {
+    const std::string encoded = platform::EncodeStatusText(text, kMessageTextSize - 1);
     std::memset(target, 0, sizeof target);
-    std::memcpy(target, text, Utf8SafeLength(text, std::strlen(text), kMessageTextSize - 1));
+    std::memcpy(target, encoded.data(), encoded.size());
 }
 
 bool Post(DriverContext& ctx, bool failure, const char* format, va_list args) {

@@ -1,6 +1,8 @@
 // Whole-file replacement and the clean-up of its stray temporaries, on POSIX.
 #include "platform/atomic_file.h"
 
+#include "platform/temporary_names.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -34,26 +36,6 @@ bool WriteAll(int fd, std::string_view content) {
         left -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool IsTemporaryOf(std::string_view name, std::string_view base) {
-    constexpr std::size_t kUniqueChars = 6;
-    if (name.size() != base.size() + 1 + kUniqueChars || name.substr(0, base.size()) != base) return false;
-    if (name[base.size()] != '.') return false;
-    for (char c : name.substr(base.size() + 1)) {
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        if (!alnum) return false;
-    }
-    return true;
-}
-
-bool IsCandidate(std::string_view name, std::span<const std::string_view> atomicBases) {
-    constexpr std::string_view kPartial = ".partial";
-    if (name.size() > kPartial.size() && name.substr(name.size() - kPartial.size()) == kPartial) return true;
-    for (std::string_view base : atomicBases) {
-        if (IsTemporaryOf(name, base)) return true;
-    }
-    return false;
 }
 
 // Removes `path` when it is a stale temporary of ours. The lock is taken on the file itself: a
@@ -104,7 +86,7 @@ int RemoveStaleTemporaries(const std::string& directory, std::span<const std::st
     if (dir == nullptr) return 0;
     std::vector<std::string> candidates;
     while (const dirent* entry = ::readdir(dir)) {
-        if (IsCandidate(entry->d_name, atomicBases)) candidates.emplace_back(entry->d_name);
+        if (IsLeftoverTemporaryName(entry->d_name, atomicBases)) candidates.emplace_back(entry->d_name);
     }
     ::closedir(dir);
     std::string prefix = directory;

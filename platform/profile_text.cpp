@@ -1,18 +1,7 @@
-// Profile ("INI") file reader and writer.
-#include "platform/profile.h"
+// Profile ("INI") text: the lookup and editing rules every system's profile files follow.
+#include "platform/profile_text.h"
 
-#include "platform/atomic_file.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
-#include <sstream>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ordavel::platform {
 
@@ -68,20 +57,6 @@ std::vector<RawLine> SplitLines(std::string_view content) {
         lines.back().text.pop_back();
     }
     return lines;
-}
-
-enum class ReadResult { Read, Missing, Unreadable };
-
-ReadResult ReadWholeFile(const std::string& path, std::string& content) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
-    }
-    if (!S_ISREG(info.st_mode)) return ReadResult::Unreadable;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return ReadResult::Unreadable;
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? ReadResult::Unreadable : ReadResult::Read;
 }
 
 // The section name of a "[name]" line, or nullopt for other lines.
@@ -146,12 +121,6 @@ std::string DominantEnding(const std::vector<RawLine>& lines) {
 
 }  // namespace
 
-std::optional<ProfileFile> ProfileFile::Load(const std::string& path) {
-    std::string content;
-    if (ReadWholeFile(path, content) != ReadResult::Read) return std::nullopt;
-    return FromText(content);
-}
-
 ProfileFile ProfileFile::FromText(std::string_view text) {
     ProfileFile file;
     for (auto& line : SplitLines(text)) file.lines_.push_back(std::move(line.text));
@@ -165,13 +134,6 @@ std::optional<std::string> ProfileFile::value(std::string_view section, std::str
     std::string value(kv->second.substr(0, kProfileValueLimit));
     if (value.empty()) return std::nullopt;
     return value;
-}
-
-std::optional<std::string> ReadProfileString(const std::string& path, std::string_view section,
-                                             std::string_view key) {
-    const auto file = ProfileFile::Load(path);
-    if (!file) return std::nullopt;
-    return file->value(section, key);
 }
 
 int32_t ProfileIntFromText(std::string_view value) {
@@ -201,13 +163,8 @@ int32_t ReadProfileInt(const std::string& path, std::string_view section, std::s
     return ProfileIntFromText(*value);
 }
 
-bool WriteProfileStrings(const std::string& path, std::string_view section,
-                         std::span<const std::pair<std::string, std::string>> entries) {
-    std::string content;
-    const ReadResult read = ReadWholeFile(path, content);
-    // A file that exists but cannot be read must not be replaced by one holding only these keys.
-    if (read == ReadResult::Unreadable) return false;
-
+std::string ApplyProfileEntries(std::string_view content, std::string_view section,
+                                std::span<const std::pair<std::string, std::string>> entries) {
     auto lines = SplitLines(content);
     const std::string ending = DominantEnding(lines);
     for (const auto& [key, value] : entries) {
@@ -231,7 +188,7 @@ bool WriteProfileStrings(const std::string& path, std::string_view section,
 
     std::string out;
     for (const auto& line : lines) out += line.text + line.ending;
-    return WriteFileAtomically(path, out);
+    return out;
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,

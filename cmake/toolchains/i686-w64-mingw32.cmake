@@ -1,0 +1,6 @@
+# Cross-compiling for Windows with Debian's MinGW-w64 (the POSIX-threads flavour, which
+# std::thread needs).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MIRT_MINGW_TRIPLET i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

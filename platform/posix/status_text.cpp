@@ -1,0 +1,12 @@
+// Status texts on POSIX: the system shows UTF-8, the driver's own encoding.
+#include "platform/status_text.h"
+
+namespace ordavel::platform {
+
+std::string EncodeStatusText(std::string_view text, std::size_t limit) {
+    return std::string(text.substr(0, Utf8PrefixLength(text, limit)));
+}
+
+std::string_view StatusTextEncoding() { return "UTF-8"; }
+
+}  // namespace ordavel::platform
