@@ -61,7 +61,8 @@ int RunInstallerProgram(const std::vector<std::string>& arguments, ProgramParts 
         worker.detach();
     };
     // The OK command: a short pause, then the window closes.
-    window.run(startWorker, [&parts] { parts.clock->sleep(200); });
+    constexpr uint32_t kCloseDelayMs = 200;
+    window.run(startWorker, kCloseDelayMs);
     return state->succeeded ? 0 : 1;
 }
 

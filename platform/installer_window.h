@@ -5,6 +5,7 @@
 // Texts are UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -23,9 +24,9 @@ public:
     virtual void showMessageBox(std::string_view caption, std::string_view text) = 0;
 
     // On the window's thread: shows the window and runs its loop. `started` runs once while the
-    // window initialises (it starts the worker); when the OK command arrives `onOk` runs and the
-    // window closes, which ends the call.
-    virtual void run(const std::function<void()>& started, const std::function<void()>& onOk) = 0;
+    // window initialises (it starts the worker); the window closes `closeDelayMs` (real time)
+    // after the OK command arrives, which ends the call. The window keeps answering meanwhile.
+    virtual void run(const std::function<void()>& started, uint32_t closeDelayMs) = 0;
     // From any thread: runs `task` on the window's thread, in order with the other requests, and
     // returns once it is done. Only while run() runs.
     virtual void send(const std::function<void()>& task) = 0;

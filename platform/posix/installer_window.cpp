@@ -1,11 +1,13 @@
 // The installer's window on a terminal or pipe: the window thread's loop is a queue of requests.
 #include "platform/installer_window.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace ordavel::platform {
 
@@ -35,7 +37,7 @@ public:
     }
 
     // Runs sent tasks in order until the OK command arrives (tasks sent before it run first).
-    void run(const std::function<void()>& started, const std::function<void()>& onOk) override {
+    void run(const std::function<void()>& started, uint32_t closeDelayMs) override {
         started();
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -50,7 +52,7 @@ public:
             changed_.notify_all();
         }
         lock.unlock();
-        onOk();
+        std::this_thread::sleep_for(std::chrono::milliseconds(closeDelayMs));
     }
 
     void send(const std::function<void()>& task) override {

@@ -16,6 +16,8 @@ namespace {
 
 // A request of the worker: lParam points at the task to run.
 constexpr UINT kRunTask = WM_APP + 1;
+// The pause between the OK command and the window's close.
+constexpr UINT_PTR kCloseTimer = 1;
 
 class DialogInstallerWindow final : public InstallerWindow {
 public:
@@ -34,9 +36,9 @@ public:
         ::MessageBoxW(dialog_, win32::WideFromUtf8(text).c_str(), win32::WideFromUtf8(caption).c_str(), MB_OK);
     }
 
-    void run(const std::function<void()>& started, const std::function<void()>& onOk) override {
+    void run(const std::function<void()>& started, uint32_t closeDelayMs) override {
         started_ = &started;
-        onOk_ = &onOk;
+        closeDelayMs_ = closeDelayMs;
         ::DialogBoxParamW(win32::OwnModule(), MAKEINTRESOURCEW(MIRT_INSTALLER_DIALOG), nullptr, &DialogProc,
                           reinterpret_cast<LPARAM>(this));
         dialog_ = nullptr;
@@ -84,11 +86,14 @@ private:
                 if ((wParam & 0xFFF0) != MIRT_INSTALLER_ABOUT_COMMAND) return false;
                 ::DialogBoxParamW(win32::OwnModule(), MAKEINTRESOURCEW(MIRT_INSTALLER_ABOUT), dialog_, &AboutProc, 0);
                 return true;
+            case WM_TIMER:
+                if (wParam != kCloseTimer) return false;
+                ::KillTimer(dialog_, kCloseTimer);
+                ::EndDialog(dialog_, IDOK);
+                return true;
             case WM_COMMAND:
-                if (LOWORD(wParam) == IDOK) {
-                    (*onOk_)();
-                    ::EndDialog(dialog_, IDOK);
-                }
+                // The pause is a timer, not a sleep, so the window still paints and answers.
+                if (LOWORD(wParam) == IDOK) ::SetTimer(dialog_, kCloseTimer, closeDelayMs_, nullptr);
                 // Cancel (Escape, the close box) is refused: the window closes itself once its
                 // operation is over, and ending the program mid-operation could leave a device
                 // half registered.
@@ -111,7 +116,7 @@ private:
 
     HWND dialog_ = nullptr;
     const std::function<void()>* started_ = nullptr;
-    const std::function<void()>* onOk_ = nullptr;
+    uint32_t closeDelayMs_ = 0;
 };
 
 }  // namespace
