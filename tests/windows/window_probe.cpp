@@ -5,6 +5,8 @@
 //     read after a line "--- text ---". Before that it prints the control's style and which of
 //     the window's buttons 1, 2 and 1002 are visible. Exit 0 when the window came and went, 2
 //     when it never came, 3 when it did not close in time.
+//   mirt-window-probe exists TITLE
+//     Exit 0 when a top-level window titled TITLE exists, 1 when none does.
 //   mirt-window-probe boxes TIMEOUT_MS
 //     Only the watchdog: closes message boxes until the time is up, printing each.
 #include <cstdio>
@@ -41,12 +43,15 @@ void DescribeControls(probe::ProbedWindow window, int control) {
 
 int Watch(const std::string& title, int control, uint32_t timeoutMs) {
     probe::ProbedWindow window = 0;
+    bool described = false;
     std::optional<std::string> last;
     for (uint32_t waited = 0; waited < timeoutMs; waited += kPollMs) {
         CloseBoxes();
-        if (window == 0) {
-            window = probe::FindTopWindow(title);
-            if (window != 0) DescribeControls(window, control);
+        if (window == 0) window = probe::FindTopWindow(title);
+        // Described once the dialog has made its controls (it can be found while it makes them).
+        if (window != 0 && !described && probe::ControlStyle(window, control) && probe::ControlStyle(window, 1002)) {
+            DescribeControls(window, control);
+            described = true;
         }
         if (window != 0) {
             if (!probe::WindowAlive(window)) {
@@ -77,6 +82,7 @@ int main() {
     const auto number = [&](std::size_t i) { return static_cast<uint32_t>(std::strtoul(args[i].c_str(), nullptr, 10)); };
     if (args.size() == 4 && args[0] == "watch") return Watch(args[1], std::atoi(args[2].c_str()), number(3));
     if (args.size() == 2 && args[0] == "boxes") return Boxes(number(1));
-    std::fprintf(stderr, "usage: mirt-window-probe watch TITLE CONTROL TIMEOUT_MS | boxes TIMEOUT_MS\n");
+    if (args.size() == 2 && args[0] == "exists") return probe::FindTopWindow(args[1]) != 0 ? 0 : 1;
+    std::fprintf(stderr, "usage: mirt-window-probe watch TITLE CONTROL TIMEOUT_MS | exists TITLE | boxes TIMEOUT_MS\n");
     return 64;
 }
