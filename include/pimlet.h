@@ -6,10 +6,10 @@
  *   GetPaperLoaded asks the scan monitor (Halvex) whether paper is in the feeder.
  * Records are arrays of signed 32-bit little-endian words with nothing between them.
  *
- * On Windows the library is "Pimlet.dll" and both functions use the system's own calling
- * convention, __stdcall (WINAPI), so any language that calls the Windows API calls them the same
- * way; they are exported under their plain names, without the "@n" a 32-bit __stdcall name
- * otherwise carries, for GetProcAddress(module, "ScanToFile"). Elsewhere they are plain C calls.
+ * On Windows the library is "Pimlet.dll". Both functions use the C calling convention (__cdecl,
+ * the caller pops the arguments) on every system, as the driver library's exports do, so their
+ * names stay undecorated in a 32-bit DLL: GetProcAddress(module, "ScanToFile") finds them and the
+ * import library links them as plain C functions.
  */
 #ifndef PIMLET_H
 #define PIMLET_H
@@ -23,7 +23,7 @@ extern "C" {
 
 #if defined(_WIN32)
 #define PIMLET_API /* the library's module definition file names its exports */
-#define PIMLET_CALL __stdcall
+#define PIMLET_CALL __cdecl
 #else
 #define PIMLET_API __attribute__((visibility("default")))
 #define PIMLET_CALL
