@@ -148,6 +148,9 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   timeout 60 wine reg delete 'HKCU\SOFTWARE\USBHalvex' /f > /dev/null 2>&1 || true
   timeout 150 wine "$probe" boxes 140000 > "$scratch/boxes.txt" 2>&1 &
   watchdog=$!
+  # The progress dialog of the first page, read while the scan runs.
+  timeout 150 wine "$probe" watch "第 1页" 3001 140000 > "$scratch/progress.txt" 2>&1 &
+  progress=$!
   wine_run=$(MIRT_VIRTUAL_SCANNER=$(windows_path "$scratch/scanner.ini") MIRT_VIRTUAL_PRIVATE=1 \
       timeout 120 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" page 8 200 1 0 2>&1 | tr -d '\r' || true)
   [ "$linux_run" = "result 0 pages 1" ] || fail "Linux reference scan: $linux_run"
@@ -165,6 +168,22 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
     fail "registry after the scan: $registry"
   timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1 && pass "Halvex.exe runs with its window usbHalvex" ||
     fail "no window usbHalvex after the scan"
+  wait "$progress" || true
+  [ "$(sed -n '/^--- text ---$/,$p' "$scratch/progress.txt" | tail -n +2)" = "传输模式 :   Native" ] &&
+    grep -q '^button 1: visible' "$scratch/progress.txt" &&
+    pass "the progress dialog '第 1页' showed its mode text and OK button, and was destroyed at the end" ||
+    fail "progress dialog: $(cat "$scratch/progress.txt")"
+
+  # A feed failure left from an earlier call: the next call reports it once and clears it. The
+  # monitor runs already, so the call neither starts it nor waits for it.
+  timeout 60 wine reg add 'HKCU\SOFTWARE\USBHalvex' /v bScanStart /t REG_DWORD /d 32 /f > /dev/null 2>&1
+  started=$(date +%s%N)
+  again=$(timeout 60 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" again 8 200 1 0 2>&1 | tr -d '\r' || true)
+  elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+  cleared=$(timeout 60 wine reg query 'HKCU\SOFTWARE\USBHalvex' /v bScanStart 2> /dev/null | tr -d '\r')
+  [ "$again" = "result 2 pages 0" ] && echo "$cleared" | grep -Eq 'REG_DWORD[[:space:]]+0x0$' &&
+    pass "bScanStart 32 from a feed failure: result 2 once, then cleared (${elapsed_ms} ms with the monitor present)" ||
+    fail "after bScanStart 32: '$again', $cleared"
   [ -s "$scratch/boxes.txt" ] && fail "message boxes during the scan: $(cat "$scratch/boxes.txt")"
   kill "$watchdog" 2> /dev/null || true
 else

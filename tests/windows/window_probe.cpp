@@ -3,7 +3,7 @@
 //     Closes message boxes (printing "box: caption: text") while it waits for the window titled
 //     TITLE, then reads control CONTROL's text until the window closes, and prints the last text
 //     read after a line "--- text ---". Before that it prints the control's style and which of
-//     the window's buttons 1, 2 and 1002 are visible. Exit 0 when the window came and went, 2
+//     the window's buttons 1, 2 and 1002 are visible, as last seen. Exit 0 when the window came and went, 2
 //     when it never came, 3 when it did not close in time.
 //   mirt-window-probe exists TITLE
 //     Exit 0 when a top-level window titled TITLE exists, 1 when none does.
@@ -27,42 +27,46 @@ void CloseBoxes() {
     std::fflush(stdout);
 }
 
-void DescribeControls(probe::ProbedWindow window, int control) {
-    if (const auto style = probe::ControlStyle(window, control)) {
-        std::printf("control %d:%s%s%s%s\n", control, (*style & probe::StyleBits::multiLine) ? " multiline" : "",
-                    (*style & probe::StyleBits::readOnly) ? " readonly" : "",
-                    (*style & probe::StyleBits::autoVScroll) ? " autovscroll" : "",
-                    (*style & probe::StyleBits::vScroll) ? " vscroll" : "");
-    }
+// The control's style and the buttons' visibility, as lines; empty while the window has not
+// made the control yet.
+std::string DescribeControls(probe::ProbedWindow window, int control) {
+    const auto style = probe::ControlStyle(window, control);
+    if (!style) return {};
+    std::string lines = "control " + std::to_string(control) + ":";
+    if (*style & probe::StyleBits::multiLine) lines += " multiline";
+    if (*style & probe::StyleBits::readOnly) lines += " readonly";
+    if (*style & probe::StyleBits::autoVScroll) lines += " autovscroll";
+    if (*style & probe::StyleBits::vScroll) lines += " vscroll";
+    lines += "\n";
     for (int button : {1, 2, 1002}) {
-        if (const auto style = probe::ControlStyle(window, button)) {
-            std::printf("button %d: %s\n", button, (*style & probe::StyleBits::visible) ? "visible" : "hidden");
+        if (const auto buttonStyle = probe::ControlStyle(window, button)) {
+            lines += "button " + std::to_string(button) + ": " +
+                     ((*buttonStyle & probe::StyleBits::visible) ? "visible" : "hidden") + "\n";
         }
     }
+    return lines;
 }
 
 int Watch(const std::string& title, int control, uint32_t timeoutMs) {
     probe::ProbedWindow window = 0;
-    bool described = false;
+    std::string described;
     std::optional<std::string> last;
+    const auto report = [&] { std::printf("%s--- text ---\n%s", described.c_str(), last.value_or("").c_str()); };
     for (uint32_t waited = 0; waited < timeoutMs; waited += kPollMs) {
         CloseBoxes();
         if (window == 0) window = probe::FindTopWindow(title);
-        // Described once the dialog has made its controls (it can be found while it makes them).
-        if (window != 0 && !described && probe::ControlStyle(window, control) && probe::ControlStyle(window, 1002)) {
-            DescribeControls(window, control);
-            described = true;
-        }
         if (window != 0) {
             if (!probe::WindowAlive(window)) {
-                std::printf("--- text ---\n%s", last.value_or("").c_str());
+                report();
                 return 0;
             }
+            // Looked at again each time: the window can be found while it still makes its controls.
+            if (auto now = DescribeControls(window, control); !now.empty()) described = std::move(now);
             if (auto text = probe::ControlText(window, control)) last = std::move(text);
         }
         probe::SleepMs(kPollMs);
     }
-    std::printf("--- text ---\n%s", last.value_or("").c_str());
+    report();
     return window == 0 ? 2 : 3;
 }
 
