@@ -35,7 +35,7 @@ drivers=${drivers:-$system32/drivers}
 probe=$build/bin/mirt-window-probe.exe
 
 # ---- exports --------------------------------------------------------------------------------
-exports=$( (objdump -p "$build/bin/Pimlet.dll" 2> /dev/null || true) | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+exports=$( (objdump -p "$build/bin/Pimlet.dll" 2> /dev/null || true) | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 |
           sed -n 's/.*\] \([A-Za-z_@0-9]*\)$/\1/p' | sort | tr '\n' ' ')
 [ "$exports" = "GetPaperLoaded ScanToFile " ] && pass "Pimlet.dll exports exactly ScanToFile and GetPaperLoaded" ||
   fail "Pimlet.dll exports: '$exports'"
@@ -188,6 +188,28 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   kill "$watchdog" 2> /dev/null || true
 else
   echo "skip: ScanToFile (needs Ordavel.dll in $build/bin and pimlet-scan in $linux_build/bin)"
+fi
+
+# ---- the monitor's end ------------------------------------------------------------------------
+# A close asked of the monitor (taskkill sends its windows WM_CLOSE) ends it cleanly: its window
+# goes and its answer is withdrawn. Started here as the library starts it when none runs.
+if ! timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1; then
+  (timeout 120 wine "$windir/twain_32/Mirt/Halvex.exe" > /dev/null 2>&1 &)
+  for _ in $(seq 100); do timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1 && break; sleep 0.1; done
+fi
+if timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1; then
+  for _ in $(seq 50); do
+    timeout 60 wine reg query 'HKCU\SOFTWARE\USBHalvex' /v bPaperLoaded > /dev/null 2>&1 && break; sleep 0.1
+  done
+  timeout 30 wine taskkill /im Halvex.exe > /dev/null 2>&1 || true
+  for _ in $(seq 50); do timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1 || break; sleep 0.1; done
+  answer=$(timeout 60 wine reg query 'HKCU\SOFTWARE\USBHalvex' /v bPaperLoaded 2> /dev/null | tr -d '\r' |
+           grep REG_ || true)
+  ! timeout 30 wine "$probe" exists usbHalvex > /dev/null 2>&1 && [ -z "$answer" ] &&
+    pass "Halvex.exe ends on a close request, its window gone and bPaperLoaded withdrawn" ||
+    fail "Halvex.exe after taskkill: answer '$answer'"
+else
+  fail "Halvex.exe shows no window usbHalvex"
 fi
 
 # ---- installer: scanner removal -------------------------------------------------------------
