@@ -21,19 +21,24 @@ HWND AsWindow(ProbedWindow window) { return reinterpret_cast<HWND>(window); }
 // A message box's text control has this identifier on every system that draws them.
 constexpr int kMessageBoxText = 0xFFFF;
 
+// The window's text by WM_GETTEXT, which the system carries across processes but which needs the
+// owning thread to answer; a thread busy elsewhere (a scan in progress) does not, and then the
+// window's own caption is read without a message, which is what a static or button shows.
 std::optional<std::string> TextOf(HWND window) {
     DWORD_PTR length = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length) == 0) {
-        return std::nullopt;
+    if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) != 0) {
+        std::wstring text(length + 1, L'\0');
+        DWORD_PTR got = 0;
+        if (::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                                  SMTO_ABORTIFHUNG, 200, &got) != 0) {
+            text.resize(got);
+            return Utf8FromWide(text);
+        }
     }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR got = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                              SMTO_ABORTIFHUNG, 1000, &got) == 0) {
-        return std::nullopt;
-    }
-    text.resize(got);
-    return Utf8FromWide(text);
+    if (!::IsWindow(window)) return std::nullopt;
+    wchar_t caption[1024] = {};
+    const int got = ::InternalGetWindowText(window, caption, 1024);
+    return Utf8FromWide(std::wstring_view(caption, static_cast<std::size_t>(got)));
 }
 
 BOOL CALLBACK CollectMessageBox(HWND window, LPARAM found) {

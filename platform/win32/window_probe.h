@@ -14,8 +14,8 @@ using ProbedWindow = std::uintptr_t;  // 0: none
 
 ProbedWindow FindTopWindow(const std::string& title);
 bool WindowAlive(ProbedWindow window);
-// The control's text, read with WM_GETTEXT; nullopt when the window or control is gone or does
-// not answer within a second.
+// The control's text, read with WM_GETTEXT (its caption when its thread is busy); nullopt when
+// the window or control is gone.
 std::optional<std::string> ControlText(ProbedWindow window, int controlId);
 // The control's window style; nullopt when it is missing.
 std::optional<uint32_t> ControlStyle(ProbedWindow window, int controlId);

@@ -14,6 +14,8 @@ source_dir=$(cd "$here/../.." && pwd)
 build=$(cd "$1" && pwd)
 linux_build=${2:-$source_dir/build}
 export WINEPREFIX=${WINEPREFIX:-$build/wine-prefix} WINEDEBUG=${WINEDEBUG:--all}
+# A clean start: nothing left running in the prefix from an earlier run (a monitor, say).
+timeout 30 wineserver -k > /dev/null 2>&1 || true
 "$here/wine-windir.sh" "$build" "$WINEPREFIX" > /dev/null
 
 failures=0
@@ -151,8 +153,11 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   # The progress dialog of the first page, read while the scan runs.
   timeout 150 wine "$probe" watch "第 1页" 3001 140000 > "$scratch/progress.txt" 2>&1 &
   progress=$!
-  wine_run=$(MIRT_VIRTUAL_SCANNER=$(windows_path "$scratch/scanner.ini") MIRT_VIRTUAL_PRIVATE=1 \
-      timeout 120 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" page 8 200 1 0 2>&1 | tr -d '\r' || true)
+  # Into a file, not a pipe: the monitor the call starts inherits the call's standard handles
+  # and would hold a pipe open for as long as it runs.
+  MIRT_VIRTUAL_SCANNER=$(windows_path "$scratch/scanner.ini") MIRT_VIRTUAL_PRIVATE=1 \
+    timeout 120 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" page 8 200 1 0 > "$scratch/scan.txt" 2>&1 || true
+  wine_run=$(tr -d '\r' < "$scratch/scan.txt")
   [ "$linux_run" = "result 0 pages 1" ] || fail "Linux reference scan: $linux_run"
   [ "$wine_run" = "result 0 pages 1" ] && pass "ScanToFile under wine scans the sheet into one file" ||
     fail "ScanToFile under wine: $wine_run"
@@ -178,7 +183,8 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   # monitor runs already, so the call neither starts it nor waits for it.
   timeout 60 wine reg add 'HKCU\SOFTWARE\USBHalvex' /v bScanStart /t REG_DWORD /d 32 /f > /dev/null 2>&1
   started=$(date +%s%N)
-  again=$(timeout 60 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" again 8 200 1 0 2>&1 | tr -d '\r' || true)
+  timeout 60 wine "$build/bin/pimlet-scan.exe" "$(windows_path "$out")" again 8 200 1 0 > "$scratch/again.txt" 2>&1 || true
+  again=$(tr -d '\r' < "$scratch/again.txt")
   elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
   cleared=$(timeout 60 wine reg query 'HKCU\SOFTWARE\USBHalvex' /v bScanStart 2> /dev/null | tr -d '\r')
   [ "$again" = "result 2 pages 0" ] && echo "$cleared" | grep -Eq 'REG_DWORD[[:space:]]+0x0$' &&

@@ -18,7 +18,6 @@ if [ ! -f "$prefix/system.reg" ]; then
 fi
 # No X server on the test machines: windows exist, nothing is drawn.
 timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f > /dev/null 2>&1
-timeout 60 wineserver -w
 
 windir=$(timeout 60 wine cmd /c 'echo %windir%' 2> /dev/null | tr -d '\r')
 mirt=$(winepath -u "$windir")/twain_32/Mirt
