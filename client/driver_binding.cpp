@@ -1,6 +1,7 @@
 // Binding the driver's exports by name.
 #include "client/driver_binding.h"
 
+#include "platform/temp_dir.h"
 #include "platform/windows_directory.h"
 
 namespace mirt::client {
@@ -12,11 +13,13 @@ void Look(const ordavel::platform::DynamicLibrary& library, const char* name, F&
     slot = reinterpret_cast<F>(library.symbol(name));
 }
 
+// "<Windows directory>\twain_32\Mirt\<file>" with the platform's separator.
 std::string InMirtFolder(const char* file) {
+    constexpr char sep = ordavel::platform::kPathSeparator;
     std::string path = ordavel::platform::WindowsDirectory();
     if (path.empty()) return {};
-    if (path.back() != '/') path += '/';
-    return path + "twain_32/Mirt/" + file;
+    if (path.back() != sep) path += sep;
+    return path + "twain_32" + sep + "Mirt" + sep + file;
 }
 
 }  // namespace

@@ -59,9 +59,9 @@ private:
     decltype(&::ScanFeedPaper) feedPaper_ = nullptr;
 };
 
-// "<Windows directory>/twain_32/Mirt/<driver library>".
+// "<Windows directory>\twain_32\Mirt\<driver library>" (with the platform's separator).
 std::string DriverLibraryPath();
-// "<Windows directory>/twain_32/Mirt/<monitor program>".
+// "<Windows directory>\twain_32\Mirt\<monitor program>".
 std::string MonitorProgramPath();
 
 }  // namespace mirt::client

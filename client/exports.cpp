@@ -24,9 +24,9 @@ constexpr int kInternalFailure = PIMLET_DRIVER_PARAMS;
 
 }  // namespace
 
-extern "C" PIMLET_API int ScanToFile(const PimletAdjustments* adjust, const PimletScanRequest* request,
-                                     const char* directory, const char* prefix, uint32_t* pagesOut,
-                                     int singleSheet) {
+extern "C" PIMLET_API int PIMLET_CALL ScanToFile(const PimletAdjustments* adjust, const PimletScanRequest* request,
+                                                 const char* directory, const char* prefix, uint32_t* pagesOut,
+                                                 int singleSheet) {
     try {
         return mirt::client::ScanToFile(Context(), adjust, request, directory, prefix, pagesOut, singleSheet);
     } catch (...) {
@@ -39,7 +39,7 @@ extern "C" PIMLET_API int ScanToFile(const PimletAdjustments* adjust, const Piml
     }
 }
 
-extern "C" PIMLET_API int GetPaperLoaded(void) {
+extern "C" PIMLET_API int PIMLET_CALL GetPaperLoaded(void) {
     try {
         return mirt::client::GetPaperLoaded();
     } catch (...) {

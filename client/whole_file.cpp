@@ -4,18 +4,23 @@
 #include <cstdio>
 #include <random>
 
+#include "platform/temp_dir.h"
+#include "platform/work_files.h"
+
 namespace mirt {
 
 namespace {
 
+constexpr char kSeparator = ordavel::platform::kPathSeparator;
+
 std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = path.find_last_of(kSeparator);
     if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return slash == 0 ? std::string(1, kSeparator) : path.substr(0, slash);
 }
 
 std::string NameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
+    const auto slash = path.find_last_of(kSeparator);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -24,7 +29,7 @@ std::string NameOf(const std::string& path) {
 std::FILE* CreateBeside(const std::string& path, std::string& temporary) {
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        temporary = FolderOf(path) + "/." + NameOf(path) + "." + std::to_string(random()) + ".tmp";
+        temporary = FolderOf(path) + kSeparator + "." + NameOf(path) + "." + std::to_string(random()) + ".tmp";
         if (std::FILE* file = std::fopen(temporary.c_str(), "wbx")) return file;
     }
     temporary.clear();
@@ -43,7 +48,9 @@ WholeFileResult WriteWholeFile(const std::string& path, std::initializer_list<st
         ok = piece.empty() || std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
     }
     if (std::fclose(out) != 0) ok = false;
-    if (ok && std::rename(temporary.c_str(), path.c_str()) == 0) return WholeFileResult::Written;
+    // Flushed and moved over the target; a plain rename would not replace an existing file on
+    // every system.
+    if (ok && ordavel::platform::MoveIntoPlace(temporary, path)) return WholeFileResult::Written;
     std::remove(temporary.c_str());
     return WholeFileResult::CannotWrite;
 }

@@ -5,6 +5,11 @@
  *                  <directory>/<prefix>001.bmp, <prefix>002.bmp, ...
  *   GetPaperLoaded asks the scan monitor (Halvex) whether paper is in the feeder.
  * Records are arrays of signed 32-bit little-endian words with nothing between them.
+ *
+ * On Windows the library is "Pimlet.dll". Both functions use the C calling convention (__cdecl,
+ * the caller pops the arguments) on every system, as the driver library's exports do, so their
+ * names stay undecorated in a 32-bit DLL: GetProcAddress(module, "ScanToFile") finds them and the
+ * import library links them as plain C functions.
  */
 #ifndef PIMLET_H
 #define PIMLET_H
@@ -17,9 +22,11 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#define PIMLET_API __declspec(dllexport)
+#define PIMLET_API /* the library's module definition file names its exports */
+#define PIMLET_CALL __cdecl
 #else
 #define PIMLET_API __attribute__((visibility("default")))
+#define PIMLET_CALL
 #endif
 
 #pragma pack(push, 1)
@@ -69,11 +76,12 @@ enum {
 
 /* Scans into <directory>/<prefix>NNN.bmp (three digits at least). pagesOut receives the number of
  * files written whenever the arguments were valid. singleSheet nonzero stops after one sheet. */
-PIMLET_API int ScanToFile(const PimletAdjustments* adjust, const PimletScanRequest* request, const char* directory,
-                          const char* prefix, uint32_t* pagesOut, int singleSheet);
+PIMLET_API int PIMLET_CALL ScanToFile(const PimletAdjustments* adjust, const PimletScanRequest* request,
+                                      const char* directory, const char* prefix, uint32_t* pagesOut,
+                                      int singleSheet);
 
 /* 1 paper loaded, 0 none (or no answer), 2 a feed failure is pending, 3 and 4 as above. */
-PIMLET_API int GetPaperLoaded(void);
+PIMLET_API int PIMLET_CALL GetPaperLoaded(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

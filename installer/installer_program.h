@@ -1,6 +1,6 @@
 // The installer program: the main (window) thread and one worker. The worker runs the operation,
 // handing each log line and message box to the main thread and waiting until it is shown, then
-// posts the OK command and sleeps 2,000 ms; the main thread, on OK, sleeps 200 ms and closes the
+// posts the OK command and sleeps 2,000 ms; the main thread, on OK, waits 200 ms and closes the
 // window, so the program ends about 200 ms after its operation whatever the worker is doing.
 #pragma once
 

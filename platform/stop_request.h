@@ -1,9 +1,11 @@
 // A long-running program's wait between rounds of work that ends early when the user asks the
-// program to stop (SIGTERM or SIGINT). The two signals are blocked while a StopRequest lives,
-// so they are only ever taken here, never in the middle of a device transfer.
+// program to stop: SIGTERM or SIGINT on POSIX (blocked while a StopRequest lives, so they are only
+// ever taken here, never in the middle of a device transfer); on Windows a console break or
+// close, or a close or quit message to the thread's windows, whose messages the wait handles.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace ordavel::platform {
 
@@ -21,10 +23,13 @@ public:
     // The signal that asked (SIGINT or SIGTERM), 0 while none did; for exit codes of 128 + it.
     int signalNumber() const { return signal_; }
 
+    // What the system keeps while the request is armed.
+    struct Native;
+
 private:
     bool requested_ = false;
     int signal_ = 0;
-    unsigned char savedMask_[128];
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace ordavel::platform

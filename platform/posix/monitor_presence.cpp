@@ -14,7 +14,14 @@
 
 namespace ordavel::platform {
 
+struct Presence::Native {
+    int fd;
+    std::string path;
+};
+
 namespace {
+
+std::string RuntimeFolder();
 
 std::string PresencePath(const std::string& name) {
     const std::string folder = RuntimeFolder();
@@ -32,8 +39,7 @@ struct flock WholeFileWriteLock() {
     return lock;
 }
 
-}  // namespace
-
+// The folder the presence files live in (created 0700 when missing); empty when unusable.
 std::string RuntimeFolder() {
     std::string folder;
     if (const char* own = std::getenv("MIRT_RUNTIME_DIR"); own != nullptr && *own != '\0') {
@@ -48,8 +54,6 @@ std::string RuntimeFolder() {
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return {};
     return folder;
 }
-
-namespace {
 
 int OpenAndLock(const std::string& path, int command) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -73,7 +77,7 @@ std::unique_ptr<Presence> Presence::TakeWhenFree(const std::string& name) {
     if (path.empty()) return nullptr;
     const int fd = OpenAndLock(path, F_OFD_SETLKW);
     if (fd < 0) return nullptr;
-    return std::unique_ptr<Presence>(new Presence(fd, path));
+    return std::unique_ptr<Presence>(new Presence(std::make_unique<Native>(Native{fd, path})));
 }
 
 std::unique_ptr<Presence> Presence::Take(const std::string& name) {
@@ -86,11 +90,13 @@ std::unique_ptr<Presence> Presence::Take(const std::string& name) {
     if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.data(), pid.size()) < 0) {
         // The lock is what counts; the text is only a courtesy.
     }
-    return std::unique_ptr<Presence>(new Presence(fd, path));
+    return std::unique_ptr<Presence>(new Presence(std::make_unique<Native>(Native{fd, path})));
 }
 
+Presence::Presence(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+
 Presence::~Presence() {
-    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    if (native_->fd >= 0) ::close(native_->fd);  // closing releases the lock
 }
 
 bool PresenceHeld(const std::string& name) {

@@ -7,7 +7,21 @@
 
 namespace ordavel::platform {
 
-ProgressView::ProgressView() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+struct ProgressView::Native {
+    bool terminal = false;
+    bool drawn = false;
+
+    void erase() {
+        if (!terminal || !drawn) return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        drawn = false;
+    }
+};
+
+ProgressView::ProgressView() : native_(std::make_unique<Native>()) {
+    native_->terminal = ::isatty(STDERR_FILENO) == 1;
+}
 
 ProgressView::~ProgressView() { destroy(); }
 
@@ -42,7 +56,7 @@ void ProgressView::setRange(int low, int high) {
 void ProgressView::setStep(int) {}
 
 void ProgressView::setPosition(int position) {
-    if (position == position_ && drawn_) return;
+    if (position == position_ && native_->drawn) return;
     position_ = position;
     draw();
 }
@@ -54,24 +68,19 @@ void ProgressView::show() {
 }
 
 void ProgressView::hide() {
-    if (visible_) erase();
+    if (visible_) native_->erase();
     visible_ = false;
 }
 
+void ProgressView::bringToTop() {}
+
 void ProgressView::draw() {
-    if (!terminal_ || !visible_) return;
+    if (!native_->terminal || !visible_) return;
     const int span = high_ - low_;
     const int percent = span > 0 ? (position_ - low_) * 100 / span : 0;
     std::fprintf(stderr, "\r\033[K%s  %s  %3d%%", caption_.c_str(), text_.c_str(), percent);
     std::fflush(stderr);
-    drawn_ = true;
-}
-
-void ProgressView::erase() {
-    if (!terminal_ || !drawn_) return;
-    std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
-    drawn_ = false;
+    native_->drawn = true;
 }
 
 }  // namespace ordavel::platform

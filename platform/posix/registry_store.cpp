@@ -17,6 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string RegistryRoot();
+
 // No value of this store is near this size; anything larger is not one of its files.
 constexpr std::size_t kLargestValueFile = 1 << 20;
 
@@ -61,8 +63,7 @@ bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
     return true;
 }
 
-}  // namespace
-
+// The store's root folder.
 std::string RegistryRoot() {
     if (const char* root = std::getenv("MIRT_REGISTRY"); root != nullptr && *root != '\0') return root;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config != '\0') {
@@ -73,6 +74,10 @@ std::string RegistryRoot() {
     }
     return {};
 }
+
+}  // namespace
+
+RegistryKey::~RegistryKey() = default;
 
 std::optional<RegistryKey> RegistryKey::CreateOrOpen(const std::string& subKey, uint32_t access) {
     const std::string folder = KeyFolder(subKey);
@@ -108,12 +113,6 @@ bool RegistryKey::setValue(const std::string& name, const RegistryValue& value) 
         return false;
     }
     return true;
-}
-
-bool RegistryKey::setDword(const std::string& name, uint32_t value) const {
-    RegistryValue v{kRegistryDword, {}};
-    for (int shift = 0; shift < 32; shift += 8) v.bytes.push_back(static_cast<uint8_t>(value >> shift));
-    return setValue(name, v);
 }
 
 bool RegistryKey::deleteValue(const std::string& name) const {

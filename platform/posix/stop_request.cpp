@@ -3,10 +3,13 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 
 namespace ordavel::platform {
+
+struct StopRequest::Native {
+    sigset_t saved;
+};
 
 namespace {
 
@@ -20,19 +23,12 @@ sigset_t StopSignals() {
 
 }  // namespace
 
-StopRequest::StopRequest() {
-    static_assert(sizeof(sigset_t) <= sizeof savedMask_);
+StopRequest::StopRequest() : native_(std::make_unique<Native>()) {
     sigset_t stop = StopSignals();
-    sigset_t saved;
-    sigprocmask(SIG_BLOCK, &stop, &saved);
-    std::memcpy(savedMask_, &saved, sizeof saved);
+    sigprocmask(SIG_BLOCK, &stop, &native_->saved);
 }
 
-StopRequest::~StopRequest() {
-    sigset_t saved;
-    std::memcpy(&saved, savedMask_, sizeof saved);
-    sigprocmask(SIG_SETMASK, &saved, nullptr);
-}
+StopRequest::~StopRequest() { sigprocmask(SIG_SETMASK, &native_->saved, nullptr); }
 
 bool StopRequest::waitFor(uint32_t milliseconds) {
     if (requested_) return true;

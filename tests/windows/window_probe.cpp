@@ -1,0 +1,92 @@
+// mirt-window-probe: the wine tests' eyes on a windowed program and their watchdog.
+//   mirt-window-probe watch TITLE CONTROL TIMEOUT_MS
+//     Closes message boxes (printing "box: caption: text") while it waits for the window titled
+//     TITLE, then reads control CONTROL's text until the window closes, and prints the last text
+//     read after a line "--- text ---". Before that it prints the control's style and which of
+//     the window's buttons 1, 2 and 1002 are visible, as last seen. Exit 0 when the window came and went, 2
+//     when it never came, 3 when it did not close in time.
+//   mirt-window-probe exists TITLE
+//     Exit 0 when a top-level window titled TITLE exists, 1 when none does.
+//   mirt-window-probe boxes TIMEOUT_MS
+//     Only the watchdog: closes message boxes until the time is up, printing each.
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/win32/window_probe.h"
+
+namespace probe = ordavel::platform::win32;
+
+namespace {
+
+constexpr uint32_t kPollMs = 5;
+
+void CloseBoxes() {
+    for (const auto& box : probe::CloseMessageBoxes()) std::printf("box: %s\n", box.c_str());
+    std::fflush(stdout);
+}
+
+// The control's style and the buttons' visibility, as lines; empty while the window has not
+// made the control yet.
+std::string DescribeControls(probe::ProbedWindow window, int control) {
+    const auto style = probe::ControlStyle(window, control);
+    if (!style) return {};
+    std::string lines = "control " + std::to_string(control) + ":";
+    if (*style & probe::StyleBits::multiLine) lines += " multiline";
+    if (*style & probe::StyleBits::readOnly) lines += " readonly";
+    if (*style & probe::StyleBits::autoVScroll) lines += " autovscroll";
+    if (*style & probe::StyleBits::vScroll) lines += " vscroll";
+    lines += "\n";
+    for (int button : {1, 2, 1002}) {
+        if (const auto buttonStyle = probe::ControlStyle(window, button)) {
+            lines += "button " + std::to_string(button) + ": " +
+                     ((*buttonStyle & probe::StyleBits::visible) ? "visible" : "hidden") + "\n";
+        }
+    }
+    return lines;
+}
+
+int Watch(const std::string& title, int control, uint32_t timeoutMs) {
+    probe::ProbedWindow window = 0;
+    std::string described;
+    std::optional<std::string> last;
+    const auto report = [&] { std::printf("%s--- text ---\n%s", described.c_str(), last.value_or("").c_str()); };
+    for (uint32_t waited = 0; waited < timeoutMs; waited += kPollMs) {
+        CloseBoxes();
+        if (window == 0) window = probe::FindTopWindow(title);
+        if (window != 0) {
+            if (!probe::WindowAlive(window)) {
+                report();
+                return 0;
+            }
+            // Looked at again each time: the window can be found while it still makes its controls.
+            if (auto now = DescribeControls(window, control); !now.empty()) described = std::move(now);
+            if (auto text = probe::ControlText(window, control)) last = std::move(text);
+        }
+        probe::SleepMs(kPollMs);
+    }
+    report();
+    return window == 0 ? 2 : 3;
+}
+
+int Boxes(uint32_t timeoutMs) {
+    for (uint32_t waited = 0; waited < timeoutMs; waited += 50) {
+        CloseBoxes();
+        probe::SleepMs(50);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    probe::RawStandardOutput();
+    const auto args = probe::Utf8Arguments();
+    const auto number = [&](std::size_t i) { return static_cast<uint32_t>(std::strtoul(args[i].c_str(), nullptr, 10)); };
+    if (args.size() == 4 && args[0] == "watch") return Watch(args[1], std::atoi(args[2].c_str()), number(3));
+    if (args.size() == 2 && args[0] == "boxes") return Boxes(number(1));
+    if (args.size() == 2 && args[0] == "exists") return probe::FindTopWindow(args[1]) != 0 ? 0 : 1;
+    std::fprintf(stderr, "usage: mirt-window-probe watch TITLE CONTROL TIMEOUT_MS | exists TITLE | boxes TIMEOUT_MS\n");
+    return 64;
+}
