@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     app.add_option("--jobs", o.jobs, "runs at a time")->check(CLI::Range(1, 64));
     app.add_option("--run-timeout", o.runTimeoutSeconds, "seconds one run may take before it counts as a hang");
     app.add_flag("--strict", o.strict, "exit 1 when any run shows a violation");
-    app.add_flag("--trace", o.trace, "run the planned runs one by one in this process and tell each step by step");
+    app.add_flag("--trace", o.trace, "run the planned runs one by one in this process, tell each step by step and keep its files");
     app.add_flag("!--no-leak-check", o.leakCheck, "sanitizer builds: do not check each run for leaks");
     app.add_option("--examples", o.examples, "violating runs shown per kind");
     app.add_option("--work-dir", o.workDir, "where runs keep the driver's files (default: a fresh temporary folder)");
@@ -109,10 +109,9 @@ int main(int argc, char** argv) {
         std::size_t id = 0;
         for (const campaign::PlannedRun& run : runs) {
             const std::string dir = o.workDir + "/trace-" + std::to_string(++id);
-            std::printf("%s\n", campaign::TraceFaulted(ref, run, dir).c_str());
-            campaign::RemoveDir(dir);
+            std::printf("%s", campaign::TraceFaulted(ref, run, dir).c_str());
+            std::printf("the run's files are left in %s\n\n", dir.c_str());
         }
-        if (ownWorkDir) campaign::RemoveDir(o.workDir);
         return 0;
     }
 
