@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "driver/device/controller_registers.h"
+#include "driver/device/paper_path.h"
 #include "driver/engine/acquisition.h"
 #include "driver/engine/line_output.h"
 #include "driver/engine/work_file.h"
@@ -302,6 +303,47 @@ TEST(Transfer, ProbeEndsOnceMoreThanASecondHasPassedSinceItsFirstData) {
     EXPECT_GT(rig.ctx().engine.parms.millisecs, 1000);
     EXPECT_LT(rig.ctx().engine.parms.millisecs, 1100);
 }
+
+// A controller that takes the scan command and reads back as scanning, but never puts a line in
+// its buffer (the counter stays 0, the engine never reports stopping): the first read step waits
+// for the paper path's longest move, or a minute where the description gives no speed, then
+// fails the scan as a communication failure instead of polling for ever.
+struct StalledStartCase {
+    const char* name;
+    double maxSpeed;    // the description's top speed, inches a second
+    uint32_t limitMs;   // how long the wait may last
+    friend void PrintTo(const StalledStartCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StalledStart : public ::testing::TestWithParam<StalledStartCase> {};
+
+TEST_P(StalledStart, FailsTheScanAsACommunicationFailureOnceTheLongestMoveIsOver) {
+    const StalledStartCase& c = GetParam();
+    AcquisitionRig rig;
+    rig.ctx().description.Max_Speed = c.maxSpeed;
+    ASSERT_EQ(device::IdleTimeLimitMs(rig.ctx().description), c.maxSpeed > 0 ? c.limitMs : 0u);
+    rig.OpenByHand(ScanJob::Other, 100, 100);
+    // Should the wait have no end, the device goes away long after the limit and the test fails
+    // on its text instead of hanging.
+    rig.pipe().FailCalls(ordavel::test::PipeCall::Read, 1'000'000, SIZE_MAX / 2);
+    const uint32_t start = rig.clock().tickCount();
+    int32_t done = 0;
+    EXPECT_FALSE(ScanSome(rig.ctx(), done, false));
+    const uint32_t waited = rig.clock().tickCount() - start;
+    EXPECT_STREQ(rig.ctx().record.messageText, "通信失败");
+    EXPECT_EQ(done, 1) << "the failed scan is finished";
+    EXPECT_GE(waited, c.limitMs);
+    EXPECT_LT(waited, c.limitMs + 100) << "the wait ends once its time is up";
+    EXPECT_EQ(rig.WritesOf(device::kCommand).back(), device::kCommandIdle) << "the controller is stopped";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstData, StalledStart,
+    // (11.7 + 5) inches at the top speed; the rig's description is 11.7 inches long.
+    ::testing::Values(StalledStartCase{"AtThreeInchesASecond", 3.0, 5566},
+                      StalledStartCase{"AtTenInchesASecond", 10.0, 1670},
+                      StalledStartCase{"WithoutASpeed", 0.0, 60'000}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Transfer, ReadFailureIsAnError) {
     AcquisitionRig rig;
