@@ -21,6 +21,9 @@ struct DeviceRecord {
     // (the clean-up after a failure reports texts of its own). Empty while nothing has failed.
     int32_t exportDepth = 0;                    // exports running (a callback may re-enter one)
     char firstFailure[kMessageTextSize] = {};
+    // The cause the last failed export left for the client, kept through the clean-up export
+    // that follows it (ScanStop). Empty once an export has succeeded since.
+    char standingCause[kMessageTextSize] = {};
 };
 
 }  // namespace ordavel::device

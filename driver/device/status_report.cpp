@@ -56,7 +56,8 @@ int CallStatusCallback(DriverContext& ctx, int kind) {
     return ctx.record.statusCallback(kind);
 }
 
-ExportScope::ExportScope(DriverContext& ctx) : ctx_(ctx), outermost_(ctx.record.exportDepth == 0) {
+ExportScope::ExportScope(DriverContext& ctx, ExportRole role)
+    : ctx_(ctx), role_(role), outermost_(ctx.record.exportDepth == 0) {
     ++ctx_.record.exportDepth;
     if (outermost_) ForgetFailure(ctx_);
 }
@@ -66,8 +67,16 @@ ExportScope::~ExportScope() { --ctx_.record.exportDepth; }
 int32_t ExportScope::Return(int32_t result) {
     constexpr int32_t kFailed = 1;
     DeviceRecord& record = ctx_.record;
-    if (outermost_ && result == kFailed && record.firstFailure[0] != '\0') {
+    if (!outermost_) return result;
+    if (result == kFailed && record.firstFailure[0] != '\0') {
         std::memcpy(record.messageText, record.firstFailure, sizeof record.messageText);
+    }
+    if (role_ == ExportRole::CleanUp && record.standingCause[0] != '\0') {
+        std::memcpy(record.messageText, record.standingCause, sizeof record.messageText);
+    } else if (result == kFailed) {
+        std::memcpy(record.standingCause, record.messageText, sizeof record.standingCause);
+    } else {
+        record.standingCause[0] = '\0';
     }
     return result;
 }

@@ -32,12 +32,18 @@ void ForgetFailure(DriverContext& ctx);
 // Calls the status callback with `kind` (1 = acquisition progress point); 0 without a callback.
 int CallStatusCallback(DriverContext& ctx, int kind);
 
+// What an export is to the client's failure handling: an operation of its own, or the clean-up
+// a client calls after a failure (ScanStop), whose own failures (a controller that is gone cannot
+// be stopped either) must not replace the cause the client is about to read.
+enum class ExportRole { Operation, CleanUp };
+
 // Brackets one export. The outermost scope starts with no failure remembered; Return passes the
 // export's result through and, when it is the failure result 1, restores the first failure text.
+// A clean-up export after a failed export leaves that export's cause as the text to read.
 // A scope opened by a callback that re-enters an export leaves the outer export's record alone.
 class ExportScope {
 public:
-    explicit ExportScope(DriverContext& ctx);
+    explicit ExportScope(DriverContext& ctx, ExportRole role = ExportRole::Operation);
     ~ExportScope();
     ExportScope(const ExportScope&) = delete;
     ExportScope& operator=(const ExportScope&) = delete;
@@ -46,6 +52,7 @@ public:
 
 private:
     DriverContext& ctx_;
+    ExportRole role_;
     bool outermost_;
 };
 

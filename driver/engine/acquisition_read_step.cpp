@@ -68,21 +68,36 @@ bool StartController(DriverContext& ctx) {
            device::WriteRegister(ctx, device::kCommand, device::kCommandScan);
 }
 
+// How long the controller may take to begin or end a scan: a controller that says it scans but
+// never fills its buffer (or never stops) would otherwise be polled for ever. Its first line
+// comes after at most the skip move, and a scan stopped by its count ends once its lines are in,
+// both within the longest move of the paper path; past that (or a minute where the description
+// gives no speed) the scan fails as a communication failure.
+class ControllerWait {
+public:
+    explicit ControllerWait(DriverContext& ctx) : ctx_(ctx), start_(ctx.clock().tickCount()) {
+        constexpr uint32_t kWaitWithoutSpeedMs = 60'000;
+        const uint32_t limitMs = device::IdleTimeLimitMs(ctx.description);
+        limit_ = limitMs != 0 ? limitMs : kWaitWithoutSpeedMs;
+    }
+    // False, with the communication text, once the time is up.
+    bool goesOn() {
+        if (ctx_.clock().tickCount() - start_ < limit_) return true;
+        device::Report(ctx_, device::kCommunicationFailedText);
+        return false;
+    }
+
+private:
+    DriverContext& ctx_;
+    uint32_t start_;
+    uint32_t limit_ = 0;
+};
+
 // Waits until data beyond the stale threshold arrives, or the engine stops or goes idle.
 bool WaitForScanToGetGoing(DriverContext& ctx, int32_t threshold) {
-    // A controller that says it scans but never fills its buffer would keep this poll going for
-    // ever. Its first line comes after at most the skip move, which is shorter than the longest
-    // move of the paper path; past that (or a minute where the description gives no speed) the
-    // scan fails as a communication failure.
-    constexpr uint32_t kWaitWithoutSpeedMs = 60'000;
-    const uint32_t limitMs = device::IdleTimeLimitMs(ctx.description);
-    const uint32_t limit = limitMs != 0 ? limitMs : kWaitWithoutSpeedMs;
-    const uint32_t start = ctx.clock().tickCount();
+    ControllerWait wait(ctx);
     for (;;) {
-        if (ctx.clock().tickCount() - start >= limit) {
-            device::Report(ctx, device::kCommunicationFailedText);
-            return false;
-        }
+        if (!wait.goesOn()) return false;
         std::array<uint8_t, 3> s{};
         if (!ReadCounterSamples(ctx, s)) return false;
         if (s[1] != s[0] && s[1] != s[2]) continue;
@@ -124,7 +139,9 @@ bool EndOfData(DriverContext& ctx) {
     // scan ends rather than polling for ever.
     if (a.job != ScanJob::Sheet || LineOutputComplete(ctx) || !lineWaiting) a.done = true;
     if (a.stopCount != 0) {
+        ControllerWait wait(ctx);
         for (;;) {
+            if (!wait.goesOn()) return false;
             uint8_t command = 0;
             uint8_t status = 0;
             if (!device::ReadRegister(ctx, device::kCommand, command)) return false;

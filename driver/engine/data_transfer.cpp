@@ -56,12 +56,16 @@ bool LostImageData(DriverContext& ctx) {
 // bytes mean image data was lost; status words out of place mean the same. The scan then fails
 // rather than deliver an image with lines missing or shifted. (Reads the counter did not size,
 // of 16-bit data and of what is left once the controller stopped, may end early: the rest of
-// the image is white.)
+// the image is white. That holds for a sheet scan only, whose data ends with the sheet. The
+// calibration scans and the transfer-rate probe hold the strip still and the controller delivers
+// every line it was asked for, so data that ends early there was lost: a white rest would be
+// measured as the strip, and a probe that stopped reading would measure a rate the bus never had.)
 bool ReadIntoRing(DriverContext& ctx, uint8_t* at, int32_t n) {
     AcquisitionState& a = ctx.engine.acquisition;
     std::size_t received = 0;
     if (!device::ReadImageData(ctx, {at, static_cast<std::size_t>(n)}, received)) return false;
-    if (a.amountCounted && received < static_cast<std::size_t>(n)) return LostImageData(ctx);
+    const bool everyLineDue = a.amountCounted || a.job != ScanJob::Sheet;
+    if (everyLineDue && received < static_cast<std::size_t>(n)) return LostImageData(ctx);
     if (!StatusWordsInPlace(a, ctx.engine.parms.bytesperline, {at, received})) return LostImageData(ctx);
     // Lines past the sheet's tail show whatever lies behind it: the page ends white there.
     const int64_t pageEnd = PageEndByte(ctx);

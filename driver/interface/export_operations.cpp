@@ -7,6 +7,7 @@
 #include "driver/description/description_loader.h"
 #include "driver/device/paper_path.h"
 #include "driver/device/status_report.h"
+#include "driver/device/transport.h"
 #include "driver/interface/capabilities.h"
 #include "driver/interface/driver_context.h"
 #include "driver/interface/session.h"
@@ -40,7 +41,7 @@ int32_t ScanRead(DriverContext& ctx, uint8_t* buffer, int32_t size, int32_t* got
 }
 
 int32_t ScanStop(DriverContext& ctx) {
-    device::ExportScope scope(ctx);
+    device::ExportScope scope(ctx, device::ExportRole::CleanUp);
     Session* session = SessionOrReport(ctx);
     return scope.Return(session ? session->Stop(ctx) : 1);
 }
@@ -91,13 +92,19 @@ int32_t ScanCalibration(DriverContext& ctx) {
 int32_t ScanPaperEmpty(DriverContext& ctx, int32_t* empty) {
     device::ExportScope scope(ctx);
     GetSession(ctx);
-    return scope.Return(device::CheckPaperEmpty(ctx, *empty) ? 0 : 1);
+    if (device::CheckPaperEmpty(ctx, *empty)) return scope.Return(0);
+    // A failed paper-path export ends the client's batch: like every failed export it leaves
+    // the device closed (the next scan's set-up opens it again).
+    device::Close(ctx);
+    return scope.Return(1);
 }
 
 int32_t ScanFeedPaper(DriverContext& ctx) {
     device::ExportScope scope(ctx);
     GetSession(ctx);
-    return scope.Return(device::FeedPaper(ctx, false) ? 0 : 1);
+    if (device::FeedPaper(ctx, false)) return scope.Return(0);
+    device::Close(ctx);
+    return scope.Return(1);
 }
 
 void AttachLibrary(DriverContext& ctx, const void* module) {

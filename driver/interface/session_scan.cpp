@@ -34,13 +34,13 @@ int32_t Session::SetParams(DriverContext& ctx, const ScanRequest& params, ScanSt
 
     ctx.engine.request = params;
     calibration::DriverFileLock files;
-    if (!calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files)) return 1;
-    if (!description::LoadScannerDescription(ctx)) return 1;
-    // A window off the bed is refused before the device is even opened.
-    if (!engine::CheckRequestOnBed(ctx)) return 1;
-    if (!engine::SetupScanRes(ctx, false, false)) return 1;
+    // A window off the bed is refused before the device is even opened. The set-up opens it and
+    // closes it again whether or not it succeeds: a failed call leaves no connection behind.
+    const bool ok = calibration::LockDriverFiles(ctx, platform::LockMode::Shared, files) &&
+                    description::LoadScannerDescription(ctx) && engine::CheckRequestOnBed(ctx) &&
+                    engine::SetupScanRes(ctx, false, false);
     device::Close(ctx);
-    return 0;
+    return ok ? 0 : 1;
 }
 
 // The enlarging path needs a delivered line length and room to carry one delivered line to

@@ -101,6 +101,41 @@ std::string RunFaulted(const CleanReference& ref, const PlannedRun& planned, con
     return verdict.Serialize();
 }
 
+std::string TraceFaulted(const CleanReference& ref, const PlannedRun& planned, const std::string& dir) {
+    std::ostringstream out;
+    std::string error;
+    if (!WriteFileSet(dir, ref.before, error)) return error + "\n";
+    const CycleRecord run = Cycle(CycleKind::CalibrateAndScan, dir, {FaultFor(planned.variant, planned.n)});
+    out << VariantName(planned.variant) << " N=" << planned.n << " strikes transfer " << StruckTransfer(ref, planned)
+        << "\n";
+    const uint64_t struck = StruckTransfer(ref, planned);
+    out << "the clean cycle around it:";
+    for (uint64_t n = struck > 6 ? struck - 6 : 1; n <= struck + 6 && n <= ref.clean.transferLabels.size(); ++n) {
+        out << (n == struck ? " [" : " ") << ref.clean.transferLabels[n - 1] << (n == struck ? "]" : "");
+    }
+    out << "\nclean:";
+    for (const ExportCall& call : ref.clean.calls) out << " " << call.name << " " << call.transfersAfter;
+    out << "\nthis run:\n";
+    for (const ExportCall& call : run.calls) {
+        out << "  " << call.name << " -> " << call.result << " (transfers to " << call.transfersAfter << ")\n";
+    }
+    out << "texts:\n";
+    for (const std::string& text : run.texts) out << "  \"" << text << "\"" << (ref.texts.count(text) ? "" : "  *") << "\n";
+    out << "failed call " << run.failedCall << ", reads \"" << run.cause << "\", after clean-up \"" << run.afterCleanUp
+        << "\", open " << run.openAfterFailure << "/" << run.openAtEnd << "\n";
+    // Where the sheet lay under the scan line, against the clean run, every 100 lines.
+    const auto& clean = ref.clean.lastScanTruth;
+    out << "sheet position (run - clean, inches) by line:";
+    for (std::size_t i = 0; i < run.lastScanTruth.size() && i < clean.size(); i += 100) {
+        out << " " << i << ":" << run.lastScanTruth[i].first << "/" << clean[i].first << " "
+            << run.lastScanTruth[i].second - clean[i].second;
+    }
+    out << "\n";
+    const Verdict verdict = JudgeRun(ref, run, ReadFileSet(dir), StruckTransfer(ref, planned));
+    out << verdict.Serialize();
+    return out.str();
+}
+
 Verdict VerdictOfChild(const platform::ChildEnd& end, std::string& report) {
     using How = platform::ChildEnd::How;
     Verdict verdict;

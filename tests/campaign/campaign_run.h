@@ -19,6 +19,10 @@ bool PrepareReference(const std::string& dir, CleanReference& ref, std::string& 
 // One faulted run in `dir` (created and filled here), judged; the verdict as text.
 std::string RunFaulted(const CleanReference& ref, const PlannedRun& run, const std::string& dir);
 
+// The same run in this process, told step by step for a developer reproducing it with --at:
+// each export's result, every status text in order, what the client read, and the verdict.
+std::string TraceFaulted(const CleanReference& ref, const PlannedRun& run, const std::string& dir);
+
 // The verdict on a child's end: its own verdict, or what its crash, hang or report says.
 Verdict VerdictOfChild(const platform::ChildEnd& end, std::string& report);
 

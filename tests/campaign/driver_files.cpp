@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/calibration/work_file_header.h"
+
 namespace ordavel::campaign {
 
 FileSet ReadFileSet(const std::string& dir) {
@@ -47,12 +49,32 @@ void RemoveDir(const std::string& dir) {
     std::filesystem::remove_all(dir, ec);
 }
 
+namespace {
+
+// A stored black line with the 2-byte word that ends each of its 16-bit records cleared. The
+// controller puts its buffer level there, which depends on how fast the bus carried the lines
+// (a retried transfer changes it); no scan reads it, so it is no part of the calibration.
+std::string WithoutStatusWords(std::string pxl) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(pxl.data());
+    const auto header = calibration::ParseWorkFileHeader({bytes, pxl.size()});
+    if (!header || header->pixelsPerLine <= 0) return pxl;
+    const std::size_t record = static_cast<std::size_t>(header->pixelsPerLine) * 2 + 2;
+    if (pxl.size() < header->dataStart || (pxl.size() - header->dataStart) % record != 0) return pxl;
+    for (std::size_t end = header->dataStart + record; end <= pxl.size(); end += record) {
+        pxl[end - 2] = pxl[end - 1] = '\0';
+    }
+    return pxl;
+}
+
+}  // namespace
+
 FileSet CalibrationFiles(const FileSet& files) {
     FileSet calibration;
     for (const char* name : {"Mirt.def", "cr.dat", "BlackFINE.PXL"}) {
         const auto it = files.find(name);
         calibration[name] = it == files.end() ? std::string("(missing)") : it->second;
     }
+    calibration["BlackFINE.PXL"] = WithoutStatusWords(calibration["BlackFINE.PXL"]);
     return calibration;
 }
 

@@ -15,7 +15,8 @@ bool WriteFileSet(const std::string& dir, const FileSet& files, std::string& err
 void RemoveDir(const std::string& dir);
 
 // The files a calibration stores and later scans read: the settings with the analogue results,
-// the shading coefficients and the black line.
+// the shading coefficients and the black line (without the controller's word at the end of each
+// of its records, which no scan reads).
 FileSet CalibrationFiles(const FileSet& files);
 
 }  // namespace ordavel::campaign

@@ -33,6 +33,7 @@ struct Options {
     int jobs = 2;
     double runTimeoutSeconds = 120;
     bool strict = false;
+    bool trace = false;
     bool leakCheck = true;
     std::size_t examples = 3;
     std::string workDir;
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     app.add_option("--jobs", o.jobs, "runs at a time")->check(CLI::Range(1, 64));
     app.add_option("--run-timeout", o.runTimeoutSeconds, "seconds one run may take before it counts as a hang");
     app.add_flag("--strict", o.strict, "exit 1 when any run shows a violation");
+    app.add_flag("--trace", o.trace, "run the planned runs one by one in this process, tell each step by step and keep its files");
     app.add_flag("!--no-leak-check", o.leakCheck, "sanitizer builds: do not check each run for leaks");
     app.add_option("--examples", o.examples, "violating runs shown per kind");
     app.add_option("--work-dir", o.workDir, "where runs keep the driver's files (default: a fresh temporary folder)");
@@ -102,6 +104,16 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(ref.clean.transfers), static_cast<unsigned long long>(ref.clean.transfersIn),
                 ref.clean.page.size(), cleanSeconds);
     std::fflush(stdout);
+
+    if (o.trace) {
+        std::size_t id = 0;
+        for (const campaign::PlannedRun& run : runs) {
+            const std::string dir = o.workDir + "/trace-" + std::to_string(++id);
+            std::printf("%s", campaign::TraceFaulted(ref, run, dir).c_str());
+            std::printf("the run's files are left in %s\n\n", dir.c_str());
+        }
+        return 0;
+    }
 
     ordavel::platform::ChildPool pool(o.jobs);
     campaign::Figures figures;

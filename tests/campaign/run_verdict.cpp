@@ -68,21 +68,35 @@ std::string PageDifference(const std::vector<uint8_t>& page, const std::vector<u
 }
 
 // How many lines further on the sheet lay under the scan line than in the clean run, when every
-// line of the scan saw the same sheet moved by the same whole number of lines.
+// line of the scan that saw a sheet in both runs saw the same sheet moved by the same whole number
+// of lines. The scan begins before the leading edge (its first lines see no sheet, which has no
+// position), so the shift is measured where both runs see the sheet; lines where only one of
+// them does lie at the sheet's edges, within the shift of them.
 bool SheetShift(const std::vector<std::pair<int, double>>& run, const std::vector<std::pair<int, double>>& clean,
                 int& shift) {
     shift = 0;
     if (run.size() != clean.size() || clean.size() < 2) return false;
-    const double pitch = clean[1].second - clean[0].second;
+    double pitch = 0;
+    for (std::size_t i = 0; i + 1 < clean.size() && pitch <= 0; ++i) {
+        if (clean[i].first != 0 && clean[i + 1].first == clean[i].first) pitch = clean[i + 1].second - clean[i].second;
+    }
     if (pitch <= 0) return false;
-    const double lines = (run[0].second - clean[0].second) / pitch;
+    std::size_t first = 0;
+    while (first < run.size() && (clean[first].first == 0 || run[first].first != clean[first].first)) ++first;
+    if (first == run.size()) return false;
+    const double lines = (run[first].second - clean[first].second) / pitch;
     shift = static_cast<int>(std::lround(lines));
     if (std::abs(lines - shift) > 0.05) return false;
+    std::size_t edgeLines = 0;
     for (std::size_t i = 0; i < run.size(); ++i) {
-        if (run[i].first != clean[i].first) return false;
+        if (run[i].first != clean[i].first) {
+            ++edgeLines;
+            continue;
+        }
         if (clean[i].first != 0 && std::abs((run[i].second - clean[i].second) / pitch - shift) > 0.05) return false;
     }
-    return true;
+    // A leading and a trailing edge, each moved by the shift.
+    return edgeLines <= 2 * static_cast<std::size_t>(std::abs(shift));
 }
 
 // True when each row of `page`, but for the `shift` rows that have no counterpart, is the clean

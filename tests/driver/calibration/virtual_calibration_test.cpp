@@ -473,8 +473,10 @@ TEST_F(InterruptedRecalibration, AKillAfterTheSetWasCompletePutsItInPlaceOnTheNe
 
 struct TransferFailureCase {
     const char* name;
-    uint64_t transfer;  // the first transfer of the calibration that fails
+    uint64_t transfer;  // the first transfer of the calibration that fails (with emptyAnswer: answer)
     uint32_t strikes;   // how many fail from there (0: every later one, a dead device)
+    bool emptyAnswer = false;  // the answer comes back with no bytes instead of failing
+    const char* text = "";     // how the status text the calibration leaves begins
     friend void PrintTo(const TransferFailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -482,19 +484,26 @@ class FailedRecalibration : public InterruptedRecalibration,
                             public ::testing::WithParamInterface<TransferFailureCase> {};
 
 TEST_P(FailedRecalibration, FailsWithItsCauseAndLeavesTheEarlierCalibrationInUse) {
+    const TransferFailureCase& c = GetParam();
     const std::vector<uint8_t> page = CalibrateAndScan();
     ASSERT_FALSE(page.empty());
     const std::string before = StoredSet();
     {
         auto calibration = Start(ScannerConfig({}, kWhiteAlone));
         virtual_scanner::Fault fault;
-        fault.type = virtual_scanner::FaultType::FailTransfer;
-        fault.transfer = GetParam().transfer;
-        fault.repeat = GetParam().strikes;
+        fault.type = c.emptyAnswer ? virtual_scanner::FaultType::ShortTransfer : virtual_scanner::FaultType::FailTransfer;
+        if (c.emptyAnswer) {
+            fault.direction = virtual_scanner::TransferDirection::In;
+            fault.keptShare = 0;
+        }
+        fault.transfer = c.transfer;
+        fault.repeat = c.strikes;
         calibration->scanner().addFault(fault);
         ASSERT_EQ(calibration->Calibrate(), 1) << "a calibration with a failed transfer reported success";
         EXPECT_FALSE(messages_.empty());
         EXPECT_STRNE(calibration->ctx().record.messageText, "");
+        EXPECT_EQ(std::string(calibration->ctx().record.messageText).rfind(c.text, 0), 0u)
+            << calibration->ctx().record.messageText;
     }
     EXPECT_EQ(StoredSet(), before);
     EXPECT_EQ(ScanChart(), page);
@@ -504,7 +513,12 @@ INSTANTIATE_TEST_SUITE_P(
     Transfers, FailedRecalibration,
     ::testing::Values(TransferFailureCase{"DeadFromTheCoarsePasses", 400, 0},
                       TransferFailureCase{"DeadFromTheFineStrips", 1000, 0},
-                      TransferFailureCase{"OneTransferNearTheEnd", 1400, 10}),
+                      TransferFailureCase{"OneTransferNearTheEnd", 1400, 10},
+                      // Image data that ends early is lost data, in the rate probe (which would
+                      // measure a rate the bus never had) as in a strip scan (whose rest would be
+                      // measured as white).
+                      TransferFailureCase{"EmptyAnswerInTheRateProbe", 53, 1, true, "通信失败"},
+                      TransferFailureCase{"EmptyAnswerInAStripScan", 83, 1, true, "通信失败"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(InterruptedRecalibration, ACalibrationWaitsForAnotherProcessesScanThenFailsWithACause) {

@@ -200,6 +200,66 @@ INSTANTIATE_TEST_SUITE_P(
                   Outcome::Fails, "塞纸或上盖打开"}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// The scanner goes away during one of the client's other calls for a sheet: the call fails with
+// the text of what failed first, leaves the device closed, and the client's stop that follows
+// (which cannot reach the controller either) keeps that text. Once the scanner is back, the next
+// sheet scans.
+enum class ClientStep { SetParams, Start, Feed };
+
+struct StepFaultCase {
+    const char* name;
+    ClientStep step;
+    uint64_t transfer;  // the transfer of the step from which the scanner is gone
+    const char* text;   // how the status text the client reads begins
+    friend void PrintTo(const StepFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ClientStepFault : public ::testing::TestWithParam<StepFaultCase> {};
+
+TEST_P(ClientStepFault, FailsWithItsCauseClosesTheDeviceAndTheStopKeepsIt) {
+    const StepFaultCase& c = GetParam();
+    const ClientScan scan;
+    SheetScanRig rig({kChart, kChart}, "step");
+    g_heardFrom = &rig.ctx();
+    g_heard.clear();
+    if (c.step != ClientStep::SetParams) {
+        ASSERT_EQ(rig.SetParams(scan, HearStatus), 0);
+    }
+    if (c.step == ClientStep::Feed) {
+        ASSERT_EQ(rig.ScanSheet(scan).result, 2);
+    }
+    g_heard.clear();
+    rig.scanner().addFault(Unplugged(c.transfer, 3000));
+    const int32_t result = c.step == ClientStep::SetParams ? rig.SetParams(scan, HearStatus)
+                           : c.step == ClientStep::Start   ? interface::ScanStart(rig.ctx())
+                                                           : rig.Feed();
+    ASSERT_EQ(result, 1);
+    ScanInfo info{};
+    interface::ScanGetScanInfo(rig.ctx(), &info);
+    const std::string text = info.statusText;
+    EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+    EXPECT_EQ(text, FirstFailureHeard()) << "the client reads the first failure, not the clean-up's";
+    EXPECT_FALSE(rig.ctx().connection.pipe) << "the device is closed";
+
+    EXPECT_EQ(rig.Stop(), 0);
+    interface::ScanGetScanInfo(rig.ctx(), &info);
+    EXPECT_EQ(std::string(info.statusText), text) << "stopping keeps the cause";
+
+    rig.scratch().clock().sleep(5000);
+    ASSERT_EQ(rig.SetParams(scan, HearStatus), 0) << rig.ctx().record.messageText;
+    const ScannedPage next = rig.ScanSheet(scan);
+    EXPECT_EQ(next.result, 2) << rig.ctx().record.messageText;
+    EXPECT_EQ(next.lines, 1892);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sheet, ClientStepFault,
+    ::testing::Values(StepFaultCase{"goneDuringTheSetUp", ClientStep::SetParams, 20, "Write Register failed!"},
+                      // After the acquisition has opened: the stop then fails to stop the controller.
+                      StepFaultCase{"goneWhileStarting", ClientStep::Start, 75, "Write Register failed!"},
+                      StepFaultCase{"goneDuringTheFeed", ClientStep::Feed, 20, "Read Register failed!"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 // A communication failure in the middle of a calibration: whatever the forced feed that clears
 // the path afterwards reports (it may run out its polls and call it a jam), the client reads the
 // failure that ended the calibration.

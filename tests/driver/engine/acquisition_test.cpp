@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "driver/device/controller_registers.h"
+#include "driver/device/paper_path.h"
 #include "driver/engine/acquisition.h"
 #include "driver/engine/line_output.h"
 #include "driver/engine/work_file.h"
@@ -302,6 +303,62 @@ TEST(Transfer, ProbeEndsOnceMoreThanASecondHasPassedSinceItsFirstData) {
     EXPECT_GT(rig.ctx().engine.parms.millisecs, 1000);
     EXPECT_LT(rig.ctx().engine.parms.millisecs, 1100);
 }
+
+// A controller that takes the scan command and reads back as scanning, but never puts a line in
+// its buffer (the counter stays 0, the engine never reports stopping), or, for a scan it is to
+// stop by its line count, delivers the lines and never stops: the read step waits for the paper
+// path's longest move, or a minute where the description gives no speed, then fails the scan as
+// a communication failure instead of polling for ever.
+struct StalledControllerCase {
+    const char* name;
+    double maxSpeed;     // the description's top speed, inches a second
+    uint32_t limitMs;    // how long the wait may last
+    bool stopsByCount;   // the scan's lines all arrive; the controller is to stop by their count
+    uint32_t beforeMs;   // the time the scan spends before the wait (each read step settles 1 s)
+    friend void PrintTo(const StalledControllerCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class StalledController : public ::testing::TestWithParam<StalledControllerCase> {};
+
+TEST_P(StalledController, FailsTheScanAsACommunicationFailureOnceTheLongestMoveIsOver) {
+    const StalledControllerCase& c = GetParam();
+    constexpr int32_t kLineBytes = 100, kLines = 10;
+    AcquisitionRig rig;
+    rig.ctx().description.Max_Speed = c.maxSpeed;
+    ASSERT_EQ(device::IdleTimeLimitMs(rig.ctx().description), c.maxSpeed > 0 ? c.limitMs : 0u);
+    rig.OpenByHand(ScanJob::Other, kLineBytes, kLines);
+    if (c.stopsByCount) {
+        rig.acq().stopCount = kLines;
+        rig.pipe().QueueData(std::vector<uint8_t>(kLineBytes * kLines, 0));
+        rig.pipe().SetRegister(kCounter, 1);  // a kibibyte waits: the whole scan
+        rig.pipe().SetRegister(device::kSensorStatus, device::kPaperAtSensor1);  // the strip stays
+        ASSERT_TRUE(CreateWorkFile(rig.ctx())) << rig.ctx().record.messageText;
+    }
+    // Should the wait have no end, the device goes away long after the limit and the test fails
+    // on its text instead of hanging.
+    rig.pipe().FailCalls(ordavel::test::PipeCall::Read, 1'000'000, SIZE_MAX / 2);
+    const uint32_t start = rig.clock().tickCount();
+    int32_t done = 0;
+    bool stepped = true;
+    // A calibration scan returns after each chunk it hands on; the client calls again.
+    for (int step = 0; step < 100 && stepped && done == 0; ++step) stepped = ScanSome(rig.ctx(), done, false);
+    EXPECT_FALSE(stepped);
+    const uint32_t waited = rig.clock().tickCount() - start;
+    EXPECT_STREQ(rig.ctx().record.messageText, "通信失败");
+    EXPECT_EQ(done, 1) << "the failed scan is finished";
+    EXPECT_GE(waited, c.limitMs + c.beforeMs);
+    EXPECT_LT(waited, c.limitMs + c.beforeMs + 100) << "the wait ends once its time is up";
+    EXPECT_EQ(rig.WritesOf(device::kCommand).back(), device::kCommandIdle) << "the controller is stopped";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, StalledController,
+    // (11.7 + 5) inches at the top speed; the rig's description is 11.7 inches long.
+    ::testing::Values(StalledControllerCase{"NoFirstDataAtThreeInchesASecond", 3.0, 5566, false, 0},
+                      StalledControllerCase{"NoFirstDataAtTenInchesASecond", 10.0, 1670, false, 0},
+                      StalledControllerCase{"NoFirstDataWithoutASpeed", 0.0, 60'000, false, 0},
+                      StalledControllerCase{"NeverStopsByItsCount", 3.0, 5566, true, 2000}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Transfer, ReadFailureIsAnError) {
     AcquisitionRig rig;
