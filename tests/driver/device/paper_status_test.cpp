@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/device/paper_path.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -27,7 +27,7 @@ class IdleLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(IdleLimitTest, GivesUpAtTheComputedLimit) {
     const LimitCase& c = GetParam();
-    ScriptedContext rig({.scannerLength = c.scannerLength, .maxSpeed = c.maxSpeed});
+    TestContext rig(ScriptedDevice{.scannerLength = c.scannerLength, .maxSpeed = c.maxSpeed});
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x07, {0x01});
     EXPECT_FALSE(device::WaitForIdle(rig.ctx()));
@@ -50,7 +50,7 @@ class IdleBoundaryTest : public ::testing::TestWithParam<std::pair<std::size_t, 
 
 TEST_P(IdleBoundaryTest, IdleSeenBeforeTheLimitSucceeds) {
     const auto [busyPolls, idle] = GetParam();
-    ScriptedContext rig({.scannerLength = 14, .maxSpeed = 4});
+    TestContext rig(ScriptedDevice{.scannerLength = 14, .maxSpeed = 4});
     ASSERT_TRUE(rig.Open());
     Bytes readings(busyPolls, 0x02);
     readings.push_back(0x00);
@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Boundary, IdleBoundaryTest,
                                            std::pair<std::size_t, bool>{2375, false}));
 
 TEST(WaitForIdle, KeepsItsLengthWhenTheTickCountWraps) {
-    ScriptedContext rig({.scannerLength = 14, .maxSpeed = 4});
+    TestContext rig(ScriptedDevice{.scannerLength = 14, .maxSpeed = 4});
     ASSERT_TRUE(rig.Open());
     const uint64_t start = (uint64_t{1} << 32) * 1000 - 1'000'000;  // one second before the wrap
     rig.clock().advanceMicroseconds(start);
@@ -78,7 +78,7 @@ class IdleStopTest : public ::testing::TestWithParam<std::pair<uint8_t, bool>> {
 
 TEST_P(IdleStopTest, StopsOnlyCommandsThatDoNotEndByThemselves) {
     const auto [command, stopped] = GetParam();
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x07, {command, 0x00});
     EXPECT_TRUE(device::WaitForIdle(rig.ctx()));
@@ -103,7 +103,7 @@ class PaperEmptyTest : public ::testing::TestWithParam<EmptyCase> {};
 
 TEST_P(PaperEmptyTest, ReadsTheSensors) {
     const EmptyCase& c = GetParam();
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x02, {c.sensors});
     int32_t empty = -1;
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Sensors, PaperEmptyTest,
                          });
 
 TEST(PaperEmpty, FailuresLeaveTheirEmptyValues) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     int32_t empty = -1;
     rig.pipe().LimitAnswers(0x02, 0);

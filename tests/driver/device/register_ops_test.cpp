@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -27,7 +27,7 @@ std::string Conversation(const ScriptedPipe& pipe) {
 class RegisterOpsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.Open()); }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     DriverContext& ctx = rig.ctx();
     ScriptedPipe& pipe = rig.pipe();
 };

@@ -8,7 +8,7 @@
 #include "driver/engine/scan_setup.h"
 #include "tests/support/conversation.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine {
 namespace {
@@ -25,7 +25,7 @@ std::string Words(int seed) {
 class StoredBlackLine : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(StoredBlackLine, StartsRightAfterTheHeader) {
-    test::ScratchContext scratch{"blackline"};
+    test::TestContext scratch{"blackline"};
     test::ScriptedPipe& pipe = scratch.AttachScanner();
     DriverContext& ctx = scratch.ctx();
     ctx.description = test::HandDescription(1);
