@@ -13,6 +13,7 @@
 #include "driver/description/resolution_list.h"
 #include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::description {
 namespace {
@@ -44,7 +45,7 @@ TEST_P(ShippedDescription, LoadsAndFillsTheHardwareSummary) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ShippedDescription,
                          ::testing::Values(std::make_pair("Mirt9831.dsc", 0), std::make_pair("Mirt9832.dsc", 1),
-                                           std::make_pair("Mirt9833.dsc", 2)));
+                                           std::make_pair("Mirt9833.dsc", 2)), ::ordavel::test::ReadableName{});
 
 TEST(ShippedSettings, SampleMirtDefNamesTheReferenceDescription) {
     TestContext driver("shipped");

@@ -9,6 +9,7 @@
 
 #include "driver/device/paper_path.h"
 #include "tests/support/test_context.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::test {
 namespace {
@@ -61,7 +62,7 @@ TEST_P(IdleBoundaryTest, IdleSeenBeforeTheLimitSucceeds) {
 INSTANTIATE_TEST_SUITE_P(Boundary, IdleBoundaryTest,
                          ::testing::Values(std::pair<std::size_t, bool>{0, true},
                                            std::pair<std::size_t, bool>{2374, true},
-                                           std::pair<std::size_t, bool>{2375, false}));
+                                           std::pair<std::size_t, bool>{2375, false}), ::ordavel::test::ReadableName{});
 
 TEST(WaitForIdle, KeepsItsLengthWhenTheTickCountWraps) {
     TestContext rig(ScriptedDevice{.scannerLength = 14, .maxSpeed = 4});
@@ -91,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, IdleStopTest,
                          ::testing::Values(std::pair<uint8_t, bool>{0x01, false}, std::pair<uint8_t, bool>{0x02, false},
                                            std::pair<uint8_t, bool>{0x03, true}, std::pair<uint8_t, bool>{0x04, false},
                                            std::pair<uint8_t, bool>{0x05, false}, std::pair<uint8_t, bool>{0x1F, false},
-                                           std::pair<uint8_t, bool>{0x20, true}, std::pair<uint8_t, bool>{0xFF, true}));
+                                           std::pair<uint8_t, bool>{0x20, true}, std::pair<uint8_t, bool>{0xFF, true}), ::ordavel::test::ReadableName{});
 
 struct EmptyCase {
     uint8_t sensors;

@@ -7,6 +7,7 @@
 
 #include "driver/device/transport.h"
 #include "tests/support/test_context.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::test {
 namespace {
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandFollowUpTest,
                          ::testing::Values(std::pair<uint8_t, bool>{0x00, false}, std::pair<uint8_t, bool>{0x01, true},
                                            std::pair<uint8_t, bool>{0x03, true}, std::pair<uint8_t, bool>{0x04, true},
                                            std::pair<uint8_t, bool>{0x05, true}, std::pair<uint8_t, bool>{0x08, false},
-                                           std::pair<uint8_t, bool>{0x20, false}, std::pair<uint8_t, bool>{0x27, true}));
+                                           std::pair<uint8_t, bool>{0x20, false}, std::pair<uint8_t, bool>{0x27, true}), ::ordavel::test::ReadableName{});
 
 TEST_F(RegisterOpsTest, ReadRegisterReturnsTheScriptedValues) {
     pipe.ScriptReads(0x02, {0x02, 0x03});
