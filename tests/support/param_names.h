@@ -67,10 +67,13 @@ std::string Of(const T& value) {
 }  // namespace param_names
 
 // The name generator: INSTANTIATE_TEST_SUITE_P(Prefix, Suite, values, test::ReadableName{}).
+// A bare number says little: ReadableName{"Steps"} names the value 145 "Steps145".
 struct ReadableName {
+    const char* what = "";
+
     template <typename T>
     std::string operator()(const testing::TestParamInfo<T>& info) const {
-        return param_names::Of(info.param);
+        return std::string(what) + param_names::Of(info.param);
     }
 };
 

@@ -215,7 +215,7 @@ TEST_P(SheetLength, SensorsSeeTheChangedLengthAndTheExtraPaperIsBlank) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, SheetLength, ::testing::Values(2.5, 9.0), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Lengths, SheetLength, ::testing::Values(2.5, 9.0), ::ordavel::test::ReadableName{"Inches"});
 
 TEST(Faults, DoublePickBringsTwoSheetsThroughAsOne) {
     vs::Fault f = fault(vs::FaultType::DoublePick);

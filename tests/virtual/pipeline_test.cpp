@@ -180,7 +180,7 @@ TEST_P(DividerCode, TheDividerAveragesRawPixelsIntoFewerOutputPixels) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, DividerCode, ::testing::Values(1, 2, 3, 7), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Codes, DividerCode, ::testing::Values(1, 2, 3, 7), ::ordavel::test::ReadableName{"Divider"});
 
 TEST(Pipeline, DataPixelsSelectTheSliceOfTheSensorLine) {
     VirtualRig rig = MakeRig(noiselessStill());

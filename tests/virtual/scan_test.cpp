@@ -80,7 +80,7 @@ TEST_P(SkipSteps, DeliversThePaperRegionAtThatPosition) {
     EXPECT_EQ(mismatches, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, SkipSteps, ::testing::Values(0, 15, 115, 1015), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Positions, SkipSteps, ::testing::Values(0, 15, 115, 1015), ::ordavel::test::ReadableName{"Skip"});
 
 TEST(Scan, LinesFollowTheLinePeriodAndTheMotorAdvancesOneStepPer2012Microseconds) {
     VirtualRig rig = MakeRig(quietConfig());

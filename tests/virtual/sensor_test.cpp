@@ -91,7 +91,7 @@ TEST_P(Nonuniformity, UncalibratedLinesShowTheConfiguredColumnStreaksAndIdealTab
     EXPECT_NEAR(mean(corrected), kTarget, 0.005 * kTarget);
 }
 
-INSTANTIATE_TEST_SUITE_P(Percent, Nonuniformity, ::testing::Values(1.0, 3.0, 6.0), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Percent, Nonuniformity, ::testing::Values(1.0, 3.0, 6.0), ::ordavel::test::ReadableName{"Percent"});
 
 TEST(Sensor, ShadingMemoryPowersUpAsZerosSoGainShadingWithoutTablesGivesBlack) {
     VirtualRig rig = MakeRig(whiteSheet());
@@ -168,7 +168,7 @@ TEST_P(GainCode, GainCodesScaleTheSignal) {
     EXPECT_NEAR(mean(columnMeans(rig, program, 2)) / atZero, expected / 0.933, 0.001 * expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, GainCode, ::testing::Values(1, 14, 31, 32, 45), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Codes, GainCode, ::testing::Values(1, 14, 31, 32, 45), ::ordavel::test::ReadableName{"Code"});
 
 struct ChipCase {
     vs::Chip chip;

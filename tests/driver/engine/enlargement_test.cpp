@@ -83,7 +83,7 @@ TEST_P(WideningBits, OnePixelLandsWhereThePatternPutsIt) {
     EXPECT_EQ(out[0][3], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Enlargement, WideningBits, ::testing::Range(0, 16), ::ordavel::test::ReadableName{});
+INSTANTIATE_TEST_SUITE_P(Enlargement, WideningBits, ::testing::Range(0, 16), ::ordavel::test::ReadableName{"InputPixel"});
 
 TEST(Enlargement, BlackWhiteWindowEndingInsideAByteKeepsItsLastPixels) {
     // 12 pixels: the second byte holds 4 of them. Input pixel 11 must reach output pixel 17.
