@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/scripted_pipe.h"
 
 namespace ordavel::fuzz {
@@ -15,7 +15,7 @@ public:
     FuzzScanner();
 
     DriverContext& ctx() { return scratch_.ctx(); }
-    test::ScratchContext& scratch() { return scratch_; }
+    test::TestContext& scratch() { return scratch_; }
     // Lists the scripted controller (the driver opens it by name when it needs the device).
     test::ScriptedPipe& attach();
     // Attaches the controller, loads the reference description and opens the device.
@@ -24,7 +24,7 @@ public:
     void write(const std::string& name, const std::string& bytes);
 
 private:
-    test::ScratchContext scratch_{"fuzz"};
+    test::TestContext scratch_{"fuzz"};
 };
 
 // The status text must always be a terminated string inside its buffer.

@@ -14,7 +14,7 @@
 
 #include "platform/profile.h"
 #include "platform/registry_store.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/test_paths.h"
 
@@ -66,7 +66,7 @@ PimletDesk::PimletDesk(const std::string& tag) : root_(MakeScratchDir(tag)) {
     for (const std::string& folder : {tmp(), out(), runtime()}) fs::create_directories(folder);
     // The driver's files as a calibrated installation has them.
     {
-        ScratchContext driverFiles(tag + "-driver");
+        TestContext driverFiles(tag + "-driver");
         driverFiles.writeSettings("[SETUP]\nScannerFile=Mirt9832.dsc\nDebug=0\nScan_Buffer_MBytes=8\n");
         driverFiles.writeNeutralCalibration();
         for (const auto& entry : fs::directory_iterator(driverFiles.tempDir())) {

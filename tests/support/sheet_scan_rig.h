@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ordavel.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "virtual/scanner_config.h"
 #include "virtual/virtual_scanner.h"
 
@@ -58,7 +58,7 @@ public:
     static virtual_scanner::SheetConfig Chart(std::optional<double> lengthInches = std::nullopt);
 
     DriverContext& ctx() { return scratch_.ctx(); }
-    ScratchContext& scratch() { return scratch_; }
+    TestContext& scratch() { return scratch_; }
     virtual_scanner::VirtualScanner& scanner() { return *scanner_; }
 
     // ScanSetScanParams twice as the client does (scan order to configure, then the request's
@@ -89,7 +89,7 @@ public:
     int32_t Stop();
 
 private:
-    ScratchContext scratch_;
+    TestContext scratch_;
     std::shared_ptr<virtual_scanner::VirtualScanner> scanner_;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/virtual_rig.h"
+#include "tests/support/param_names.h"
 #include "virtual/builtin_pages.h"
 
 namespace ordavel::test {
@@ -214,7 +215,7 @@ TEST_P(SheetLength, SensorsSeeTheChangedLengthAndTheExtraPaperIsBlank) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, SheetLength, ::testing::Values(2.5, 9.0));
+INSTANTIATE_TEST_SUITE_P(Lengths, SheetLength, ::testing::Values(2.5, 9.0), ::ordavel::test::ReadableName{"Inches"});
 
 TEST(Faults, DoublePickBringsTwoSheetsThroughAsOne) {
     vs::Fault f = fault(vs::FaultType::DoublePick);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/virtual_rig.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::test {
 namespace {
@@ -48,7 +49,7 @@ TEST_P(MoveSteps, MovesExactlyTheProgrammedStepsAtFastFeedSpeedAndReturnsToIdle)
     EXPECT_NEAR(static_cast<double>(run.endUs - run.startUs), steps * static_cast<double>(kFastStepUs), 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, MoveSteps, ::testing::Values(1, 15, 145, 600));
+INSTANTIATE_TEST_SUITE_P(Steps, MoveSteps, ::testing::Values(1, 15, 145, 600), ::ordavel::test::ReadableName{"Steps"});
 
 TEST(Motion, FeedMotorRunsUntilStoppedAndAnyCommandWriteStopsIt) {
     VirtualRig rig = MakeRig(oneSheet(vs::FirstSheetPlacement::Entrance, "white"));

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "tests/support/test_paths.h"
+#include "tests/support/param_names.h"
 #include "virtual/builtin_pages.h"
 #include "virtual/png_page.h"
 
@@ -78,7 +79,7 @@ TEST_P(RowSampling, RowsAgreeWithPointsEverywhere) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Builtin, RowSampling, ::testing::Values("chart", "ticket", "white"));
+INSTANTIATE_TEST_SUITE_P(Builtin, RowSampling, ::testing::Values("chart", "ticket", "white"), ::ordavel::test::ReadableName{});
 
 TEST(Pages, PngRoundTripKeepsTheGroundTruthAtPixelCentres) {
     const std::string dir = MakeScratchDir("virtual-png");

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "tests/support/virtual_rig.h"
+#include "tests/support/param_names.h"
 #include "virtual/line_pipeline.h"
 
 namespace ordavel::test {
@@ -179,7 +180,7 @@ TEST_P(DividerCode, TheDividerAveragesRawPixelsIntoFewerOutputPixels) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, DividerCode, ::testing::Values(1, 2, 3, 7));
+INSTANTIATE_TEST_SUITE_P(Codes, DividerCode, ::testing::Values(1, 2, 3, 7), ::ordavel::test::ReadableName{"Divider"});
 
 TEST(Pipeline, DataPixelsSelectTheSliceOfTheSensorLine) {
     VirtualRig rig = MakeRig(noiselessStill());

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "tests/support/virtual_rig.h"
+#include "tests/support/param_names.h"
 #include "virtual/cis_sensor.h"
 
 namespace ordavel::test {
@@ -79,7 +80,7 @@ TEST_P(SkipSteps, DeliversThePaperRegionAtThatPosition) {
     EXPECT_EQ(mismatches, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, SkipSteps, ::testing::Values(0, 15, 115, 1015));
+INSTANTIATE_TEST_SUITE_P(Positions, SkipSteps, ::testing::Values(0, 15, 115, 1015), ::ordavel::test::ReadableName{"Skip"});
 
 TEST(Scan, LinesFollowTheLinePeriodAndTheMotorAdvancesOneStepPer2012Microseconds) {
     VirtualRig rig = MakeRig(quietConfig());

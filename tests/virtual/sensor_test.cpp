@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "tests/support/virtual_rig.h"
+#include "tests/support/param_names.h"
 #include "virtual/cis_sensor.h"
 
 namespace ordavel::test {
@@ -90,7 +91,7 @@ TEST_P(Nonuniformity, UncalibratedLinesShowTheConfiguredColumnStreaksAndIdealTab
     EXPECT_NEAR(mean(corrected), kTarget, 0.005 * kTarget);
 }
 
-INSTANTIATE_TEST_SUITE_P(Percent, Nonuniformity, ::testing::Values(1.0, 3.0, 6.0));
+INSTANTIATE_TEST_SUITE_P(Percent, Nonuniformity, ::testing::Values(1.0, 3.0, 6.0), ::ordavel::test::ReadableName{"Percent"});
 
 TEST(Sensor, ShadingMemoryPowersUpAsZerosSoGainShadingWithoutTablesGivesBlack) {
     VirtualRig rig = MakeRig(whiteSheet());
@@ -151,7 +152,7 @@ TEST_P(OffsetCode, OffsetCodesAreSignMagnitudeStepsOfAbout305CountsBeforeTheGain
 
 INSTANTIATE_TEST_SUITE_P(Codes, OffsetCode,
                          ::testing::Values(std::pair<uint8_t, int>{5, 5}, std::pair<uint8_t, int>{31, 31},
-                                           std::pair<uint8_t, int>{0x25, -5}, std::pair<uint8_t, int>{0x21, -1}));
+                                           std::pair<uint8_t, int>{0x25, -5}, std::pair<uint8_t, int>{0x21, -1}), ::ordavel::test::ReadableName{});
 
 class GainCode : public ::testing::TestWithParam<uint8_t> {};
 
@@ -167,7 +168,7 @@ TEST_P(GainCode, GainCodesScaleTheSignal) {
     EXPECT_NEAR(mean(columnMeans(rig, program, 2)) / atZero, expected / 0.933, 0.001 * expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, GainCode, ::testing::Values(1, 14, 31, 32, 45));
+INSTANTIATE_TEST_SUITE_P(Codes, GainCode, ::testing::Values(1, 14, 31, 32, 45), ::ordavel::test::ReadableName{"Code"});
 
 struct ChipCase {
     vs::Chip chip;

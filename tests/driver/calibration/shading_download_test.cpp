@@ -8,13 +8,14 @@
 #include "driver/calibration/shading_download.h"
 #include "driver/interface/driver_context.h"
 #include "platform/profile.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::calibration {
 namespace {
 
 using ordavel::test::PipeCall;
-using ordavel::test::ScriptedContext;
+using ordavel::test::ScriptedDevice;
+using ordavel::test::TestContext;
 
 class ShadingDownloadTest : public ::testing::Test {
 protected:
@@ -47,7 +48,7 @@ protected:
         platform::WriteProfileString(rig_.ctx().TempFilePath("Mirt.def"), "SETUP", "Debug", level);
     }
 
-    ScriptedContext rig_;
+    TestContext rig_{ScriptedDevice{}};
 };
 
 TEST_F(ShadingDownloadTest, BlackStepSendsTheBlueProfileAndSwitchesTheOffsetTableOn) {

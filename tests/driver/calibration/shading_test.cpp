@@ -11,6 +11,7 @@
 #include "driver/calibration/shading_download.h"
 #include "driver/calibration/work_file_header.h"
 #include "tests/driver/calibration/calibration_fixture.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::calibration::test {
 namespace {
@@ -159,7 +160,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ShadingBitsTest,
                                            BitsCase{1, "WhiteFine", 6}, BitsCase{-1, "BlackFine", 4},
                                            BitsCase{2, "BlackFine", 4}, BitsCase{2, "WhiteFine", 4},
                                            BitsCase{3, "BlackFine", 0}, BitsCase{3, "WhiteFine", 0},
-                                           BitsCase{0, "Coarse", 0}));
+                                           BitsCase{0, "Coarse", 0}),
+                         [](const auto& param) {
+                             return "Debug" + ::ordavel::test::param_names::Of(param.param.debug) + "_" + param.param.name;
+                         });
 
 struct BlackLineCase {
     int32_t mode;

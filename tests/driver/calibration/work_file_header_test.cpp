@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include "tests/support/param_names.h"
 
 namespace ordavel::calibration {
 namespace {
@@ -49,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string("v2\n16\n0.00\n0\n4\n4x\n3\n200\n200\n2\n"),     // junk after a number
                       std::string("v2\n16\n0.00\n0\n4\n4\n3\n200\n200\n2"),        // last line unterminated
                       std::string("v2\n16\n0.00\n0\n4\n4\n3\n200\n"),              // cut short
-                      std::string("v2\n99999999999\n0.00\n0\n4\n4\n3\n200\n200\n2\n")));  // overflows
+                      std::string("v2\n99999999999\n0.00\n0\n4\n4\n3\n200\n200\n2\n")), ::ordavel::test::ReadableName{});  // overflows
 
 TEST(WorkFileHeader, EveryLineMustEndWithinTheFirst259Bytes) {
     std::string padded = "v2\n16\n0." + std::string(236, '0') + "\n0\n4\n4\n3\n200\n200\n2\n";

@@ -13,20 +13,21 @@
 #include "driver/description/resolution_list.h"
 #include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::description {
 namespace {
 
 using test::ReadWholeFile;
 using test::ReferenceDescriptionWith;
-using test::TestDriver;
+using test::TestContext;
 
 std::string ReferenceText() { return ReadWholeFile(test::DataDir() + "/Mirt9832.dsc"); }
 
 class ShippedDescription : public ::testing::TestWithParam<std::pair<const char*, int32_t>> {};
 
 TEST_P(ShippedDescription, LoadsAndFillsTheHardwareSummary) {
-    TestDriver driver("shipped");
+    TestContext driver("shipped");
     driver.installReferenceFiles(GetParam().first);
     ASSERT_TRUE(LoadScannerDescription(driver.ctx())) << driver.ctx().record.messageText;
     const ScanHardware& hw = driver.ctx().hardware;
@@ -44,10 +45,10 @@ TEST_P(ShippedDescription, LoadsAndFillsTheHardwareSummary) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ShippedDescription,
                          ::testing::Values(std::make_pair("Mirt9831.dsc", 0), std::make_pair("Mirt9832.dsc", 1),
-                                           std::make_pair("Mirt9833.dsc", 2)));
+                                           std::make_pair("Mirt9833.dsc", 2)), ::ordavel::test::ReadableName{});
 
 TEST(ShippedSettings, SampleMirtDefNamesTheReferenceDescription) {
-    TestDriver driver("shipped");
+    TestContext driver("shipped");
     driver.temp().copyData("Mirt.def", "Mirt.def");
     driver.temp().copyData("Mirt9832.dsc", "Mirt9832.dsc");
     EXPECT_TRUE(LoadScannerDescription(driver.ctx())) << driver.ctx().record.messageText;
@@ -89,7 +90,7 @@ class OverrideSections : public ::testing::TestWithParam<OverrideCase> {};
 
 TEST_P(OverrideSections, PickFirstMatchingSection) {
     const auto& c = GetParam();
-    TestDriver driver("override");
+    TestContext driver("override");
     driver.installDescription(ReferenceText() + c.sections);
     driver.ctx().engine.request.xResolution = c.xResolution;
     const bool ok = LoadScannerDescription(driver.ctx());
@@ -129,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(OverrideSections, OverrideValueOutOfRangeReportsRange) {
-    TestDriver driver("override");
+    TestContext driver("override");
     driver.installDescription(ReferenceText() + "[hdpi 100:300]\nStart_Of_Scan=99999\n");
     driver.ctx().engine.request.xResolution = 200;
     EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
@@ -162,7 +163,7 @@ protected:
         const ScanHardware zero{};
         EXPECT_EQ(std::memcmp(&zero, &driver.ctx().hardware, sizeof zero), 0);
     }
-    TestDriver driver{"failed"};
+    TestContext driver{"failed"};
     ScannerDescription before{};
 };
 
@@ -220,7 +221,7 @@ TEST_F(FailedLoad, KeyRowFailureLeavesEarlierRowsAndZeroesTheRest) {
 }
 
 TEST(DescriptionLoad, ResetsStampsAndSetsColourFlagEvenWhenFailing) {
-    TestDriver driver("load");
+    TestContext driver("load");
     auto& ctx = driver.ctx();
     for (auto& s : ctx.engine.info.stamps) s = 77;
     ctx.engine.request.pixelType = 2;
@@ -235,7 +236,7 @@ TEST(DescriptionLoad, ResetsStampsAndSetsColourFlagEvenWhenFailing) {
 TEST(DescriptionLoad, StatusCallbackHearsEveryFailure) {
     static int calls = 0;
     calls = 0;
-    TestDriver driver("load");
+    TestContext driver("load");
     driver.ctx().record.statusCallback = [](int32_t kind) -> int32_t {
         if (kind == 0) ++calls;
         return 0;
@@ -263,7 +264,7 @@ struct BadInputCase {
 class BadDescription : public ::testing::TestWithParam<BadInputCase> {};
 
 TEST_P(BadDescription, FailsWithMessage) {
-    TestDriver driver("bad");
+    TestContext driver("bad");
     driver.installDescription(GetParam().content);
     EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
     EXPECT_STREQ(driver.ctx().record.messageText, GetParam().message);
@@ -292,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BadDescription, TruncatedAtEveryLineFailsOrSucceedsCleanly) {
     const std::string text = ReferenceText();
-    TestDriver driver("bad");
+    TestContext driver("bad");
     int failures = 0;
     for (std::size_t cut = 0; cut < text.size(); cut += 97) {
         driver.installDescription(text.substr(0, cut));
@@ -320,7 +321,7 @@ struct SettingsCase {
 class BadSettingsFile : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(BadSettingsFile, FailsWithMessage) {
-    test::TestDriver driver("settings");
+    test::TestContext driver("settings");
     driver.temp().write("Mirt.def", GetParam().content);
     EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
     const std::string message = driver.ctx().record.messageText;
@@ -342,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(BadSettingsFile, OverlongNameIsCutAndMessageStaysWithinItsBuffer) {
-    test::TestDriver driver("settings");
+    test::TestContext driver("settings");
     driver.temp().write("Mirt.def", "[SETUP]\nScannerFile=" + std::string(1000, 'n') + "\n");
     EXPECT_FALSE(LoadScannerDescription(driver.ctx()));
     EXPECT_EQ(std::strlen(driver.ctx().record.messageText), 255u);

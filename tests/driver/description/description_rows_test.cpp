@@ -12,7 +12,7 @@ namespace ordavel::description {
 namespace {
 
 using test::ReferenceDescriptionWith;
-using test::TestDriver;
+using test::TestContext;
 
 // Loads the reference description with one key's line replaced (nullptr removes it).
 struct RowCase {
@@ -27,7 +27,7 @@ class DescriptionRow : public ::testing::TestWithParam<RowCase> {};
 
 TEST_P(DescriptionRow, ReportsExactMessage) {
     const auto& c = GetParam();
-    TestDriver driver("rows");
+    TestContext driver("rows");
     driver.installDescription(ReferenceDescriptionWith(c.key, c.value, c.dataName));
     const bool ok = LoadScannerDescription(driver.ctx());
     if (c.message == nullptr) {
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(DescriptionRows, StoredValuesByKind) {
-    TestDriver driver("rows");
+    TestContext driver("rows");
     std::string text = ReferenceDescriptionWith("Chip", "lm9833 // comment");
     driver.installDescription(text);
     ASSERT_TRUE(LoadScannerDescription(driver.ctx())) << driver.ctx().record.messageText;
@@ -107,14 +107,14 @@ TEST(DescriptionRows, StoredValuesByKind) {
 }
 
 TEST(DescriptionRows, ChoiceStoresWordIndexNotWordValue) {
-    TestDriver driver("rows");
+    TestContext driver("rows");
     driver.installDescription(ReferenceDescriptionWith("Steps_50", "8"));
     ASSERT_TRUE(LoadScannerDescription(driver.ctx()));
     EXPECT_EQ(driver.ctx().description.Steps_50, 3);
 }
 
 TEST(DescriptionRows, TextValueKeepsInnerBlanksWithoutComment) {
-    TestDriver driver("rows");
+    TestContext driver("rows");
     driver.installDescription(ReferenceDescriptionWith("USB_Device", "  Mirt   Sheet\tScanner   // x"));
     ASSERT_TRUE(LoadScannerDescription(driver.ctx()));
     EXPECT_STREQ(driver.ctx().description.USB_Device, "Mirt   Sheet\tScanner");
@@ -122,7 +122,7 @@ TEST(DescriptionRows, TextValueKeepsInnerBlanksWithoutComment) {
 }
 
 TEST(DescriptionRows, LongTextValueIsCutTo255Characters) {
-    TestDriver driver("rows");
+    TestContext driver("rows");
     const std::string longName(400, 'N');
     driver.installDescription(ReferenceDescriptionWith("USB_Device", longName.c_str()));
     ASSERT_TRUE(LoadScannerDescription(driver.ctx()));
@@ -131,7 +131,7 @@ TEST(DescriptionRows, LongTextValueIsCutTo255Characters) {
 }
 
 TEST(DescriptionRows, Lm9831LeavesChipSpecificFieldsZero) {
-    TestDriver driver("rows");
+    TestContext driver("rows");
     // Values a LM9832 would have; the LM9831 rows must not even look at them.
     std::string text = test::ReadWholeFile(test::DataDir() + "/Mirt9831.dsc");
     text += "Bias_Current=nonsense\nLampB_Output_ITA=nonsense\n";

@@ -6,14 +6,14 @@
 #include "driver/description/gamma_tables.h"
 #include "driver/device/transport.h"
 #include "tests/support/conversation.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
 using test::MemoryTables;
 using test::PipeCall;
-using test::ScratchContext;
+using test::TestContext;
 using test::ScriptedPipe;
 
 class GammaDownload : public ::testing::Test {
@@ -21,7 +21,7 @@ protected:
     GammaDownload() : pipe(scratch.AttachScanner()) {
         EXPECT_TRUE(device::Open(scratch.ctx(), u"Mirt", u"Mirt Sheet Scanner"));
     }
-    ScratchContext scratch{"gammadl"};
+    TestContext scratch{"gammadl"};
     ScriptedPipe& pipe;
 };
 

@@ -11,12 +11,12 @@
 
 #include "driver/description/gamma_file_reader.h"
 #include "driver/description/gamma_tables.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
-using test::ScratchContext;
+using test::TestContext;
 using Table = std::array<uint8_t, kGammaEntries>;
 
 struct ParsedFile {
@@ -26,7 +26,7 @@ struct ParsedFile {
 
 // Reads the three sections of `content` as a download would.
 ParsedFile ParseGamma(const std::string& content) {
-    ScratchContext scratch("gamma");
+    TestContext scratch("gamma");
     const std::string path = scratch.tempDir() + "/g.gam";
     scratch.writeFile(path, content);
     std::FILE* file = std::fopen(path.c_str(), "r");
@@ -211,7 +211,7 @@ class GammaFileChoice : public ::testing::Test {
 protected:
     std::string temp(const std::string& name) const { return scratch.tempDir() + "/" + name; }
     bool defaultCreated() const { return std::filesystem::exists(scratch.workDir() + "/default.gam"); }
-    ScratchContext scratch{"choice"};
+    TestContext scratch{"choice"};
 };
 
 TEST_F(GammaFileChoice, SixteenBitScansReadAndSendNothing) {
@@ -251,7 +251,7 @@ TEST_F(GammaFileChoice, NamedFileDependsOnDepthAndClientMark) {
         {"", 1, "gamma_8.gam", false},
     };
     for (const Case& c : cases) {
-        ScratchContext each("choice");
+        TestContext each("choice");
         each.writeSettings(c.settings);
         each.writeFile(each.tempDir() + "/" + c.present, ";r\n0 1\n");
         LoadGammaTables(each.ctx(), c.depth);

@@ -8,13 +8,13 @@
 #include "driver/description/register_programming.h"
 #include "platform/profile.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 const char* const kNotFound = "未发现 Mirt Sheet Scanner 设备";
 
@@ -22,7 +22,7 @@ class InitUsbWithoutScanner : public ::testing::Test {
 protected:
     InitUsbWithoutScanner() { scratch.ctx().description = HandDescription(1); }
     std::string settingsPath() const { return scratch.tempDir() + "/Mirt.def"; }
-    ScratchContext scratch{"init"};
+    TestContext scratch{"init"};
 };
 
 TEST_F(InitUsbWithoutScanner, MissingSettingsFileIsReportedWithItsPath) {

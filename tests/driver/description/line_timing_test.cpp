@@ -5,13 +5,13 @@
 
 #include "driver/description/register_programming.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 struct LinePeriodCase {
     const char* name;
@@ -25,7 +25,7 @@ class LinePeriod : public ::testing::TestWithParam<LinePeriodCase> {};
 
 TEST_P(LinePeriod, LengthensLineToMultipleOf48) {
     const LinePeriodCase& c = GetParam();
-    ScratchContext scratch("tr");
+    TestContext scratch("tr");
     scratch.ctx().description = HandDescription(1);
     RegisterImage image;
     image.set16(0x20, 2000);
@@ -70,7 +70,7 @@ class Dpd : public ::testing::TestWithParam<DpdCase> {};
 
 TEST_P(Dpd, FromStepCountsAndStepSize) {
     const DpdCase& c = GetParam();
-    ScratchContext scratch("dpd");
+    TestContext scratch("dpd");
     scratch.ctx().description = HandDescription(c.chip);
     RegisterImage image;
     image.set16(0x20, 2006);  // already a 2016 line
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(StepSize, ClampsWritesAndResetsStepCounts) {
-    ScratchContext scratch("step");
+    TestContext scratch("step");
     scratch.ctx().description = HandDescription(1);
     const std::pair<int32_t, int32_t> steps[] = {{-5, 2}, {0, 2}, {2, 2}, {3, 3}, {503, 503},
                                                  {0xFFFE, 0xFFFE}, {0xFFFF, 0xFFFF}, {100000, 0xFFFF}};
@@ -121,7 +121,7 @@ TEST(StepSize, ClampsWritesAndResetsStepCounts) {
 }
 
 TEST(StepSize, InitStepTimingUses503) {
-    ScratchContext scratch("init");
+    TestContext scratch("init");
     scratch.ctx().description = HandDescription(1);
     RegisterImage image;
     image.set16(0x20, 2000);
@@ -147,7 +147,7 @@ class PauseLimit : public ::testing::TestWithParam<PauseCase> {};
 
 TEST_P(PauseLimit, FromLineBytesAndMemory) {
     const PauseCase& c = GetParam();
-    ScratchContext scratch("pause");
+    TestContext scratch("pause");
     scratch.ctx().description = HandDescription(1);
     scratch.ctx().description.RAM_WordSize = c.ramWordSize;
     RegisterImage image;
@@ -181,7 +181,7 @@ TEST(ClockRegister, HalfUnitsOfDivider) {
 }
 
 TEST(MemoryUnits, ConvertByWordSize) {
-    ScratchContext scratch("units");
+    TestContext scratch("units");
     DriverContext& ctx = scratch.ctx();
     ctx.description.RAM_WordSize = 256;
     EXPECT_EQ(MemUnitsToBytes(ctx, 1), 2048);

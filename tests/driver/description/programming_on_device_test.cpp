@@ -6,7 +6,7 @@
 #include "driver/device/transport.h"
 #include "tests/support/conversation.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 using test::Conversation;
 using test::HandDescription;
 using test::PipeCall;
-using test::ScratchContext;
+using test::TestContext;
 using test::ScriptedPipe;
 
 class ProgrammingOnDevice : public ::testing::Test {
@@ -24,7 +24,7 @@ protected:
         scratch.writeSettings("[SETUP]\nScan_Buffer_MBytes=8\n");
     }
     DriverContext& ctx() { return scratch.ctx(); }
-    ScratchContext scratch{"program"};
+    TestContext scratch{"program"};
     ScriptedPipe& pipe;
 };
 

@@ -8,13 +8,13 @@
 #include "driver/description/register_image_builder.h"
 #include "driver/description/register_programming.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 RegisterImage BuildWithChipValue(DriverContext& ctx, bool calibrationPass, uint8_t onChip,
                                   RegisterImage image = {}) {
@@ -30,7 +30,7 @@ protected:
     RegisterImage Build(bool calibrationPass = false, uint8_t onChip = 0) {
         return BuildWithChipValue(ctx(), calibrationPass, onChip);
     }
-    ScratchContext scratch{"build"};
+    TestContext scratch{"build"};
 };
 
 TEST_F(RegisterImageBuild, ReferenceGreyScanPassImage) {
@@ -304,7 +304,7 @@ class OneFieldReachesItsRegister : public ::testing::TestWithParam<FieldCase> {}
 
 TEST_P(OneFieldReachesItsRegister, AndNothingElse) {
     const FieldCase& c = GetParam();
-    ScratchContext scratch("field");
+    TestContext scratch("field");
     scratch.ctx().description = HandDescription(1);
     const RegisterImage baseline = BuildWithChipValue(scratch.ctx(), false, 0);
     scratch.ctx().description = HandDescription(1);
@@ -339,7 +339,7 @@ TEST_F(RegisterImageBuild, ColourScanKeepsRedAndGreenLampOffTimes) {
 }
 
 TEST(PaperSensorConfig, MatchesTheBuiltRegister) {
-    ScratchContext scratch("paper");
+    TestContext scratch("paper");
     scratch.ctx().description = HandDescription(1);
     scratch.ctx().description.Paper_Sensor_2_Stop_Scan = 1;
     scratch.ctx().description.Paper_Sensor_1_Trigger = 1;

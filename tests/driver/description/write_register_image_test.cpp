@@ -4,12 +4,12 @@
 
 #include "driver/description/register_programming.h"
 #include "driver/description/register_runs.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::description {
 namespace {
 
-using test::ScratchContext;
+using test::TestContext;
 
 std::vector<std::pair<int, int>> RunBounds(const std::vector<RegisterRun>& runs) {
     std::vector<std::pair<int, int>> bounds;
@@ -44,7 +44,7 @@ TEST(WriteRegisterImage, RefusesSlowClockCombinationsBeforeSendingAnything) {
     };
     for (Case c : {Case{10, 0, true}, Case{6, 0, true}, Case{5, 0, false}, Case{0, 0, false},
                    Case{3, 2, true}, Case{2, 2, false}}) {
-        ScratchContext scratch("clock");
+        TestContext scratch("clock");
         RegisterImage image;
         image[0x08] = c.clock;
         image[0x19] = c.pixelRate;
@@ -57,7 +57,7 @@ TEST(WriteRegisterImage, RefusesSlowClockCombinationsBeforeSendingAnything) {
 }
 
 TEST(WriteRegisterImage, FixesReservedRegistersInTheCallersImage) {
-    ScratchContext scratch("reserved");
+    TestContext scratch("reserved");
     RegisterImage image;
     image[0x08] = 10;
     image[0x28] = 9;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -16,7 +16,7 @@ using Writes = std::vector<std::pair<uint8_t, uint8_t>>;
 class BlockOpsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.Open()); }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     DriverContext& ctx = rig.ctx();
     ScriptedPipe& pipe = rig.pipe();
 };

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -31,7 +31,7 @@ class OpenMatchTest : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenMatchTest, OpensTheFirstMatchingDeviceThatOpens) {
     const OpenCase& c = GetParam();
-    ScriptedContext rig({.vendor = u"Other Vendor", .product = u"Other Scanner"});
+    TestContext rig(ScriptedDevice{.vendor = u"Other Vendor", .product = u"Other Scanner"});
     std::vector<std::shared_ptr<ScriptedPipe>> pipes;
     std::vector<std::string> expectedAttempts;
     for (std::size_t i = 0; i < c.devices.size(); ++i) {
@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(DeviceOpen, DevicesOfLaterBackendsAreFoundInListOrder) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     auto second = std::make_shared<ScriptedBackend>();
     auto pipe = std::make_shared<ScriptedPipe>();
     second->AddDevice(u"Test Vendor", u"Test Scanner", "later", pipe);
@@ -80,7 +80,7 @@ TEST(DeviceOpen, DevicesOfLaterBackendsAreFoundInListOrder) {
 }
 
 TEST(DeviceOpen, OpenClosesTheConnectionFirst) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     EXPECT_FALSE(device::Open(rig.ctx(), u"Missing", u"Device"));
     EXPECT_FALSE(device::IsOpen(rig.ctx()));
@@ -88,7 +88,7 @@ TEST(DeviceOpen, OpenClosesTheConnectionFirst) {
 }
 
 TEST(DeviceOpen, CloseReleasesTheDeviceAndTheList) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     ASSERT_EQ(rig.pipe().OpenPipes(), 1u);
     EXPECT_TRUE(device::Close(rig.ctx()));

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -27,7 +27,7 @@ class FramingTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.Open()); }
     void TearDown() override { EXPECT_TRUE(rig.pipe().ProtocolErrors().empty()) << rig.pipe().ProtocolErrors()[0]; }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
 };
 
 TEST_F(FramingTest, FixedWriteOf130BytesIsOneBufferOfThreePieces) {
@@ -59,7 +59,7 @@ TEST_F(FramingTest, IncrementingWritesAdvanceThePieceAddress) {
 }
 
 TEST(FramingAddressTest, IncrementingAddressWrapsModulo256) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     ASSERT_TRUE(device::RawWrite(rig.ctx(), 0x50, Counting(130), true));
     ASSERT_TRUE(device::RawWrite(rig.ctx(), 0xF0, Counting(70), true));
@@ -77,7 +77,7 @@ struct BufferCase {
 class WriteBufferTest : public ::testing::TestWithParam<BufferCase> {};
 
 TEST_P(WriteBufferTest, DataIsSplitIntoFullBuffers) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     const Bytes data = Counting(GetParam().dataLength);
     ASSERT_TRUE(device::RawWrite(rig.ctx(), 0x06, data, false));

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "driver/device/paper_path.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -52,7 +52,7 @@ protected:
         rig.pipe().SetTransferCostMicros(0);
         rig.pipe().ScriptReadsAfterWrite(0x07, 0x05, {0x05, 0x00});
     }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
 };
 
 TEST_P(FeedTest, FollowsTheSensors) {
@@ -107,7 +107,7 @@ protected:
         ASSERT_TRUE(rig.Open());
         rig.ctx().record.dataEnded = 1;
     }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
 };
 
 TEST_F(FeedFailureTest, ControllerNeverIdleFailsWithoutMessageButClearsDataEnd) {

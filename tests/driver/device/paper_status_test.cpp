@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "driver/device/paper_path.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::test {
 namespace {
@@ -27,7 +28,7 @@ class IdleLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(IdleLimitTest, GivesUpAtTheComputedLimit) {
     const LimitCase& c = GetParam();
-    ScriptedContext rig({.scannerLength = c.scannerLength, .maxSpeed = c.maxSpeed});
+    TestContext rig(ScriptedDevice{.scannerLength = c.scannerLength, .maxSpeed = c.maxSpeed});
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x07, {0x01});
     EXPECT_FALSE(device::WaitForIdle(rig.ctx()));
@@ -50,7 +51,7 @@ class IdleBoundaryTest : public ::testing::TestWithParam<std::pair<std::size_t, 
 
 TEST_P(IdleBoundaryTest, IdleSeenBeforeTheLimitSucceeds) {
     const auto [busyPolls, idle] = GetParam();
-    ScriptedContext rig({.scannerLength = 14, .maxSpeed = 4});
+    TestContext rig(ScriptedDevice{.scannerLength = 14, .maxSpeed = 4});
     ASSERT_TRUE(rig.Open());
     Bytes readings(busyPolls, 0x02);
     readings.push_back(0x00);
@@ -61,10 +62,10 @@ TEST_P(IdleBoundaryTest, IdleSeenBeforeTheLimitSucceeds) {
 INSTANTIATE_TEST_SUITE_P(Boundary, IdleBoundaryTest,
                          ::testing::Values(std::pair<std::size_t, bool>{0, true},
                                            std::pair<std::size_t, bool>{2374, true},
-                                           std::pair<std::size_t, bool>{2375, false}));
+                                           std::pair<std::size_t, bool>{2375, false}), ::ordavel::test::ReadableName{});
 
 TEST(WaitForIdle, KeepsItsLengthWhenTheTickCountWraps) {
-    ScriptedContext rig({.scannerLength = 14, .maxSpeed = 4});
+    TestContext rig(ScriptedDevice{.scannerLength = 14, .maxSpeed = 4});
     ASSERT_TRUE(rig.Open());
     const uint64_t start = (uint64_t{1} << 32) * 1000 - 1'000'000;  // one second before the wrap
     rig.clock().advanceMicroseconds(start);
@@ -78,7 +79,7 @@ class IdleStopTest : public ::testing::TestWithParam<std::pair<uint8_t, bool>> {
 
 TEST_P(IdleStopTest, StopsOnlyCommandsThatDoNotEndByThemselves) {
     const auto [command, stopped] = GetParam();
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x07, {command, 0x00});
     EXPECT_TRUE(device::WaitForIdle(rig.ctx()));
@@ -91,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, IdleStopTest,
                          ::testing::Values(std::pair<uint8_t, bool>{0x01, false}, std::pair<uint8_t, bool>{0x02, false},
                                            std::pair<uint8_t, bool>{0x03, true}, std::pair<uint8_t, bool>{0x04, false},
                                            std::pair<uint8_t, bool>{0x05, false}, std::pair<uint8_t, bool>{0x1F, false},
-                                           std::pair<uint8_t, bool>{0x20, true}, std::pair<uint8_t, bool>{0xFF, true}));
+                                           std::pair<uint8_t, bool>{0x20, true}, std::pair<uint8_t, bool>{0xFF, true}), ::ordavel::test::ReadableName{});
 
 struct EmptyCase {
     uint8_t sensors;
@@ -103,7 +104,7 @@ class PaperEmptyTest : public ::testing::TestWithParam<EmptyCase> {};
 
 TEST_P(PaperEmptyTest, ReadsTheSensors) {
     const EmptyCase& c = GetParam();
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     rig.pipe().ScriptReads(0x02, {c.sensors});
     int32_t empty = -1;
@@ -125,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Sensors, PaperEmptyTest,
                          });
 
 TEST(PaperEmpty, FailuresLeaveTheirEmptyValues) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     int32_t empty = -1;
     rig.pipe().LimitAnswers(0x02, 0);

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::test {
 namespace {
@@ -27,7 +28,7 @@ std::string Conversation(const ScriptedPipe& pipe) {
 class RegisterOpsTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(rig.Open()); }
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     DriverContext& ctx = rig.ctx();
     ScriptedPipe& pipe = rig.pipe();
 };
@@ -83,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandFollowUpTest,
                          ::testing::Values(std::pair<uint8_t, bool>{0x00, false}, std::pair<uint8_t, bool>{0x01, true},
                                            std::pair<uint8_t, bool>{0x03, true}, std::pair<uint8_t, bool>{0x04, true},
                                            std::pair<uint8_t, bool>{0x05, true}, std::pair<uint8_t, bool>{0x08, false},
-                                           std::pair<uint8_t, bool>{0x20, false}, std::pair<uint8_t, bool>{0x27, true}));
+                                           std::pair<uint8_t, bool>{0x20, false}, std::pair<uint8_t, bool>{0x27, true}), ::ordavel::test::ReadableName{});
 
 TEST_F(RegisterOpsTest, ReadRegisterReturnsTheScriptedValues) {
     pipe.ScriptReads(0x02, {0x02, 0x03});

@@ -23,7 +23,7 @@ class StatusReport : public ::testing::Test {
 protected:
     void SetUp() override { g_calls[0] = g_calls[1] = 0; g_answer = 0; }
     std::string stored() { return driver.ctx().record.messageText; }
-    test::TestDriver driver{"report"};
+    test::TestContext driver{"report"};
 };
 
 TEST_F(StatusReport, FormatsStoresAndCallsKindZero) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/device/transport.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::test {
 namespace {
@@ -43,7 +43,7 @@ class TransferRetryTest : public ::testing::TestWithParam<RetryCase> {};
 
 TEST_P(TransferRetryTest, RetriesWholeTransfersTenTimes) {
     const RetryCase& c = GetParam();
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     rig.pipe().FailCalls(c.failing, c.firstFailure, c.failures);
     EXPECT_EQ(c.operation(rig.ctx()), c.result);
@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TransferRetry, ZeroLengthWriteSendsNothingAndReturnsTheLockResult) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     ASSERT_TRUE(rig.Open());
     EXPECT_TRUE(device::RawWrite(rig.ctx(), 0x20, {}, false));
     EXPECT_EQ(rig.pipe().CallTrace(), "LU");
@@ -83,7 +83,7 @@ TEST(TransferRetry, ZeroLengthWriteSendsNothingAndReturnsTheLockResult) {
 }
 
 TEST(TransferRetry, NoOpenDeviceFailsEveryPrimitiveAtOnce) {
-    ScriptedContext rig;
+    TestContext rig{ScriptedDevice{}};
     DriverContext& ctx = rig.ctx();
     std::vector<uint8_t> buffer(8, 0);
     uint8_t value = 0;

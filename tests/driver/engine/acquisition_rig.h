@@ -8,7 +8,7 @@
 
 #include "driver/engine/acquisition_steps.h"
 #include "driver/interface/driver_context.h"
-#include "tests/support/scripted_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine::test {
 
@@ -53,7 +53,7 @@ public:
     }
 
 private:
-    ordavel::test::ScriptedContext rig_;
+    ordavel::test::TestContext rig_{ordavel::test::ScriptedDevice{}};
 };
 
 }  // namespace ordavel::engine::test

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/engine/enlargement.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::engine {
 namespace {
@@ -82,7 +83,7 @@ TEST_P(WideningBits, OnePixelLandsWhereThePatternPutsIt) {
     EXPECT_EQ(out[0][3], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Enlargement, WideningBits, ::testing::Range(0, 16));
+INSTANTIATE_TEST_SUITE_P(Enlargement, WideningBits, ::testing::Range(0, 16), ::ordavel::test::ReadableName{"InputPixel"});
 
 TEST(Enlargement, BlackWhiteWindowEndingInsideAByteKeepsItsLastPixels) {
     // 12 pixels: the second byte holds 4 of them. Input pixel 11 must reach output pixel 17.

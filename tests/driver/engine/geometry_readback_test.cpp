@@ -6,14 +6,14 @@
 
 #include "driver/engine/scan_setup.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine {
 namespace {
 
 using description::RegisterImage;
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 struct ReadBackCase {
     const char* name;
@@ -26,7 +26,7 @@ class GeometryReadBack : public ::testing::TestWithParam<ReadBackCase> {};
 
 TEST_P(GeometryReadBack, FromRegisterBlock) {
     const ReadBackCase& c = GetParam();
-    ScratchContext scratch("readback");
+    TestContext scratch("readback");
     scratch.ctx().description = HandDescription(1);
     RegisterImage block;
     block.set16(0x22, c.start);
@@ -72,7 +72,7 @@ class LineOffsets : public ::testing::TestWithParam<OffsetCase> {};
 
 TEST_P(LineOffsets, FromModeAndSeparation) {
     const OffsetCase& c = GetParam();
-    ScratchContext scratch("offsets");
+    TestContext scratch("offsets");
     DriverContext& ctx = scratch.ctx();
     ctx.description = HandDescription(1);
     ctx.description.Illumination_Mode = c.illumination;

@@ -11,7 +11,7 @@
 #include "driver/interface/export_operations.h"
 #include "tests/support/golden_file.h"
 #include "tests/support/recording_pipe.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/sheet_scan_rig.h"
 #include "tests/support/test_paths.h"
 #include "virtual/scanner_config.h"
@@ -84,7 +84,7 @@ public:
     }
 
 private:
-    test::ScratchContext scratch_{"goldenjob"};
+    test::TestContext scratch_{"goldenjob"};
     std::shared_ptr<test::TransferLog> log_;
     std::shared_ptr<virtual_scanner::VirtualScanner> scanner_;
 };

@@ -11,14 +11,14 @@
 #include "driver/engine/scan_setup.h"
 #include "tests/support/golden_file.h"
 #include "tests/support/recording_pipe.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
 #include "virtual/virtual_backend.h"
 
 namespace ordavel::engine {
 namespace {
 
-using test::ScratchContext;
+using test::TestContext;
 
 struct GoldenCase {
     const char* chipName;
@@ -82,7 +82,7 @@ public:
     }
 
 private:
-    ScratchContext scratch_{"golden"};
+    TestContext scratch_{"golden"};
     std::shared_ptr<test::TransferLog> log_;
 };
 

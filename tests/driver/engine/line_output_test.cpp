@@ -9,11 +9,11 @@
 #include "driver/engine/line_output.h"
 #include "driver/engine/line_output_geometry.h"
 #include "driver/engine/line_preparation.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine::test {
 
-using ordavel::test::ScratchContext;
+using ordavel::test::TestContext;
 namespace {
 
 // A scan of `pixels` x `lines` at equal resolutions whose controller lines carry
@@ -67,7 +67,7 @@ std::vector<uint8_t> Line(std::initializer_list<int> bytes) {
 }
 
 TEST(LineOutput, DestinationOfTwoAndAHalfLinesGetsTwoLinesPerRead) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     SetUpScan(ctx.ctx(), 4, 5, 8, 4, 6);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));
     EXPECT_EQ(ctx.ctx().engine.info.lineBytes, 4);
@@ -98,7 +98,7 @@ TEST(LineOutput, DestinationOfTwoAndAHalfLinesGetsTwoLinesPerRead) {
 }
 
 TEST(LineOutput, TrailingControllerBytesNeverReachTheOutput) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     SetUpScan(ctx.ctx(), 3, 1, 8, 4, 5);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));
     Feeder f(ctx.ctx(), 64);
@@ -108,7 +108,7 @@ TEST(LineOutput, TrailingControllerBytesNeverReachTheOutput) {
 }
 
 TEST(LineOutput, ImageOverAFourGigabyteCountIsRefused) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     SetUpScan(ctx.ctx(), 60000, 60000, 8, 4, 60002);
     EXPECT_FALSE(StartLineOutput(ctx.ctx()));
     EXPECT_STREQ(ctx.ctx().record.messageText, "图像尺寸太大");
@@ -116,7 +116,7 @@ TEST(LineOutput, ImageOverAFourGigabyteCountIsRefused) {
 
 TEST(LineOutput, SixteenBitSamplesKeepTheirHighByteInBitmapOrderAndStayWholeInScanOrder) {
     for (int32_t order : {1, 0}) {
-        ScratchContext ctx("lineout");
+        TestContext ctx("lineout");
         SetUpScan(ctx.ctx(), 2, 1, 16, 4, 6, order);
         ASSERT_TRUE(StartLineOutput(ctx.ctx()));
         Feeder f(ctx.ctx(), 64);
@@ -127,7 +127,7 @@ TEST(LineOutput, SixteenBitSamplesKeepTheirHighByteInBitmapOrderAndStayWholeInSc
 }
 
 TEST(LineOutput, ColourLinesByChannelAreMergedIntoPixels) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     ctx.ctx().description.Color_Mode = 1;
     SetUpScan(ctx.ctx(), 2, 1, 8, 1, 4, /*lineOrder=*/0);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(LineOutput, MirroredBlackAndWhiteScanReversesTheLine) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     ctx.ctx().description.Mirror_Image = 1;
     SetUpScan(ctx.ctx(), 16, 1, 1, 4, 4);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));
@@ -186,7 +186,7 @@ TEST(LineOutput, MirroredBlackAndWhiteScanReversesTheLine) {
 }
 
 TEST(LineOutput, BitmapOrderColourRowsComeBlueFirst) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     SetUpScan(ctx.ctx(), 1, 1, 8, 0, 5, /*lineOrder=*/1);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));
     Feeder f(ctx.ctx(), 64);
@@ -196,7 +196,7 @@ TEST(LineOutput, BitmapOrderColourRowsComeBlueFirst) {
 }
 
 TEST(LineOutput, DebugBitmapHoldsHeadersAndEveryDeliveredRow) {
-    ScratchContext ctx("lineout");
+    TestContext ctx("lineout");
     ctx.ctx().settings.debugLevel = 1;
     SetUpScan(ctx.ctx(), 12, 2, 1, 4, 4, /*lineOrder=*/1);
     ASSERT_TRUE(StartLineOutput(ctx.ctx()));

@@ -5,14 +5,14 @@
 
 #include "driver/engine/scan_setup.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine {
 namespace {
 
 using description::RegisterImage;
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 struct ResolutionCase {
     const char* name;
@@ -30,7 +30,7 @@ class ScanResolution : public ::testing::TestWithParam<ResolutionCase> {};
 
 TEST_P(ScanResolution, DividerAndDepthCodes) {
     const ResolutionCase& c = GetParam();
-    ScratchContext scratch("res");
+    TestContext scratch("res");
     DriverContext& ctx = scratch.ctx();
     ctx.description = HandDescription(1);
     ctx.description.Optical_Resolution = c.optical;
@@ -122,7 +122,7 @@ class ScanWindow : public ::testing::TestWithParam<WindowCase> {};
 
 TEST_P(ScanWindow, MapsRequestOntoSensorAndMotor) {
     const WindowCase& c = GetParam();
-    ScratchContext scratch("rect");
+    TestContext scratch("rect");
     DriverContext& ctx = scratch.ctx();
     ctx.description = HandDescription(c.chip);
     ctx.description.Mirror_Image = c.mirror ? 1 : 0;
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ScanWindow, WithoutImageNothingChanges) {
-    ScratchContext scratch("noimage");
+    TestContext scratch("noimage");
     scratch.ctx().description = HandDescription(1);
     scratch.ctx().engine.parms.startpixel = 77;
     CalculateScanRect(scratch.ctx(), nullptr, "compute.pxl");
@@ -190,7 +190,7 @@ TEST(ScanWindow, WithoutImageNothingChanges) {
 }
 
 TEST(ScanWindow, DegenerateBedAndReversedWindowStayInsideTheRange) {
-    ScratchContext scratch("degenerate");
+    TestContext scratch("degenerate");
     DriverContext& ctx = scratch.ctx();
     ctx.description = HandDescription(1);
     ctx.engine.request = ScanRequest{};
@@ -207,7 +207,7 @@ TEST(ScanWindow, DegenerateBedAndReversedWindowStayInsideTheRange) {
 
 TEST(ScanWindow, WindowAtTheIntegerLimitsSaturatesWithoutOverflow) {
     // The session refuses such a request; the arithmetic must still hold (UBSan checks it).
-    ScratchContext scratch("limits");
+    TestContext scratch("limits");
     DriverContext& ctx = scratch.ctx();
     ctx.description = HandDescription(1);
     ScanRequest& r = ctx.engine.request;

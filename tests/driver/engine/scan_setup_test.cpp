@@ -11,14 +11,14 @@
 #include "driver/engine/setup_state.h"
 #include "driver/engine/work_file_job.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
 
 namespace ordavel::engine {
 namespace {
 
 using test::HandDescription;
-using test::ScratchContext;
+using test::TestContext;
 
 TEST(WorkFileJob, RecognisedByTheFileNameIgnoringCase) {
     const std::pair<const char*, ScanJob> cases[] = {
@@ -32,14 +32,14 @@ TEST(WorkFileJob, RecognisedByTheFileNameIgnoringCase) {
 }
 
 TEST(ProbeToggle, NestedCallNamesTheProbeFileAndClearsTheToggle) {
-    ScratchContext scratch("toggle");
+    TestContext scratch("toggle");
     scratch.ctx().engine.setup.probeToggle = true;
     EXPECT_EQ(MeasureTransferRate(scratch.ctx(), "finalscn", false), scratch.tempDir() + "/pcrate.pxl");
     EXPECT_FALSE(scratch.ctx().engine.setup.probeToggle);
 }
 
 TEST(ProbeToggle, FailedNestedSetUpLeavesNoToggleBehind) {
-    ScratchContext scratch("toggle");
+    TestContext scratch("toggle");
     scratch.ctx().description = HandDescription(1);
     for (int attempt = 0; attempt < 2; ++attempt) {
         // No settings file: the nested set-up fails in its device initialisation.
@@ -49,7 +49,7 @@ TEST(ProbeToggle, FailedNestedSetUpLeavesNoToggleBehind) {
 }
 
 TEST(ProbeToggle, RecordsTheStartInBothStartStamps) {
-    ScratchContext scratch("stamps");
+    TestContext scratch("stamps");
     scratch.clock().sleep(5000);
     const uint32_t now = scratch.clock().tickCount();
     MeasureTransferRate(scratch.ctx(), "finalscn", true);
@@ -61,7 +61,7 @@ TEST(ProbeToggle, RecordsTheStartInBothStartStamps) {
 }
 
 TEST(SetupScanRes, FailsInInitialisationAndClearsProgress) {
-    ScratchContext scratch("setup");
+    TestContext scratch("setup");
     scratch.ctx().description = HandDescription(1);
     for (bool final : {false, true}) {
         scratch.clearMessages();
@@ -73,7 +73,7 @@ TEST(SetupScanRes, FailsInInitialisationAndClearsProgress) {
 }
 
 TEST(SetupScanRes, GeometryRequestWithoutScannerNamesTheDevice) {
-    ScratchContext scratch("noscanner");
+    TestContext scratch("noscanner");
     scratch.writeSettings("[SETUP]\nScannerFile=Mirt9832.dsc\n");
     scratch.writeFile(scratch.tempDir() + "/Mirt9832.dsc", scratch.readFile(test::DataDir() + "/Mirt9832.dsc"));
     interface::Session session(scratch.ctx());
@@ -92,7 +92,7 @@ TEST(SetupScanRes, GeometryRequestWithoutScannerNamesTheDevice) {
 }
 
 TEST(ScanToEnd, NamesTheWorkFileBeforeScanning) {
-    ScratchContext scratch("toend");
+    TestContext scratch("toend");
     EXPECT_FALSE(ScanToEnd(scratch.ctx(), "/t/fine.pxl"));  // nothing to scan with
     EXPECT_EQ(scratch.ctx().engine.setup.workFile, "/t/fine.pxl");
 }
@@ -139,13 +139,13 @@ protected:
     void write(const char* name, std::size_t bytes) const {
         scratch.writeFile(scratch.tempDir() + "/" + name, std::string(bytes, '\x11'));
     }
-    ScratchContext scratch{"shading"};
+    TestContext scratch{"shading"};
 };
 
 TEST_F(StoredShadingFiles, MissingFileIsReportedAndFails) {
     const std::pair<bool, bool> present[] = {{false, false}, {true, false}, {false, true}};
     for (auto [coefficients, black] : present) {
-        ScratchContext each("shading");
+        TestContext each("shading");
         if (coefficients) each.writeFile(each.tempDir() + "/cr.dat", std::string(10087, '\0'));
         if (black) each.writeFile(each.tempDir() + "/BlackFINE.PXL", std::string(3393, '\0'));
         EXPECT_FALSE(DownloadStoredShading(each.ctx()));

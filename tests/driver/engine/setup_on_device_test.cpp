@@ -9,7 +9,7 @@
 #include "driver/engine/scan_setup.h"
 #include "tests/support/conversation.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 
 namespace ordavel::engine {
 namespace {
@@ -18,7 +18,7 @@ using description::RegisterImage;
 using test::Conversation;
 using test::HandDescription;
 using test::MemoryTables;
-using test::ScratchContext;
+using test::TestContext;
 using test::ScriptedPipe;
 
 ShadingTable Pattern(int seed) {
@@ -62,7 +62,7 @@ protected:
         scratch.writeFile(scratch.tempDir() + "/cr.dat", cr);
     }
 
-    ScratchContext scratch{"ondevice"};
+    TestContext scratch{"ondevice"};
     ScriptedPipe& pipe;
 };
 
@@ -116,7 +116,7 @@ TEST_F(OnDevice, ShortOrUnreadableCalibrationFilesAreReadErrors) {
                           {"no_coefficients", 5, 3393, false, 0},
                           {"unreadable_coefficients", 0, 3393, true, 0}};
     for (const Case& c : cases) {
-        ScratchContext each("short");
+        TestContext each("short");
         ScriptedPipe& device = each.AttachScanner();
         ASSERT_TRUE(device::Open(each.ctx(), u"Mirt", u"Mirt Sheet Scanner"));
         if (c.crIsDirectory) {

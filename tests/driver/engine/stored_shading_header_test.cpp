@@ -8,7 +8,8 @@
 #include "driver/engine/scan_setup.h"
 #include "tests/support/conversation.h"
 #include "tests/support/hand_description.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::engine {
 namespace {
@@ -25,7 +26,7 @@ std::string Words(int seed) {
 class StoredBlackLine : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(StoredBlackLine, StartsRightAfterTheHeader) {
-    test::ScratchContext scratch{"blackline"};
+    test::TestContext scratch{"blackline"};
     test::ScriptedPipe& pipe = scratch.AttachScanner();
     DriverContext& ctx = scratch.ctx();
     ctx.description = test::HandDescription(1);
@@ -46,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Headers, StoredBlackLine,
                          ::testing::Values("v2\n1680\n0.00\n0\n4\n4\n31\n200\n200\n2\n",    // 32 bytes: a 31-line strip
                                            "v2\n1680\n0.00\n0\n4\n4\n100\n200\n200\n2\n",   // 33 bytes
                                            "v2\n1680\n0.00\n0\n4\n4\n1\n200\n200\n2\n",     // 31 bytes
-                                           "v1\n1680\n0.00\n0\n4\n4\n31\n200\n200\n"));    // version 1: 9 lines
+                                           "v1\n1680\n0.00\n0\n4\n4\n31\n200\n200\n"), ::ordavel::test::ReadableName{});    // version 1: 9 lines
 
 }  // namespace
 }  // namespace ordavel::engine

@@ -11,7 +11,7 @@
 #include "driver/description/register_programming.h"
 #include "driver/device/transport.h"
 #include "driver/engine/scan_setup.h"
-#include "tests/support/scratch_context.h"
+#include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
 #include "virtual/virtual_backend.h"
 #include "virtual/virtual_scanner.h"
@@ -19,7 +19,7 @@
 namespace ordavel::engine {
 namespace {
 
-using test::ScratchContext;
+using test::TestContext;
 
 class AgainstVirtualScanner : public ::testing::Test {
 protected:
@@ -59,7 +59,7 @@ protected:
         return table;
     }
 
-    ScratchContext scratch{"virtual"};
+    TestContext scratch{"virtual"};
     std::shared_ptr<virtual_scanner::VirtualScanner> scanner;
 };
 

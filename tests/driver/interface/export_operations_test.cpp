@@ -16,7 +16,7 @@
 namespace ordavel::interface {
 namespace {
 
-using test::TestDriver;
+using test::TestContext;
 
 ScanRequest GreySheet() {
     ScanRequest r{};
@@ -69,7 +69,7 @@ protected:
         return info.statusText;
     }
 
-    TestDriver driver{"exports"};
+    TestContext driver{"exports"};
 };
 
 TEST_F(Exports, AttachWithoutSettingsFileGivesDefaults) {
@@ -274,14 +274,14 @@ TEST_F(Exports, DetachDestroysTheSession) {
 }
 
 TEST(ExportsFresh, DetachCreatesThenDestroysAnAbsentSession) {
-    TestDriver driver("exports");
+    TestContext driver("exports");
     DetachLibrary(driver.ctx());
     EXPECT_EQ(driver.ctx().session, nullptr);
     EXPECT_STREQ(driver.ctx().record.messageText, "ScannerFile= not found in Mirt.def");
 }
 
 TEST(ExportsFresh, AttachReadsSettingsFile) {
-    TestDriver driver("exports");
+    TestContext driver("exports");
     driver.temp().write("Mirt.ini", "[Scan Settings]\nres=1\npixelType=0\nbitDepth=1\nimageWidth300=1650\nimageHeight300=2838\n");
     AttachLibrary(driver.ctx(), nullptr);
     ScanRequest r{};

@@ -43,7 +43,7 @@ namespace ordavel::interface {
 namespace {
 
 TEST(SessionCreationFailure, ExportsNeedingTheSessionFailWithOutOfMemory) {
-    test::TestDriver driver("nosession");
+    test::TestContext driver("nosession");
     driver.installReferenceFiles();
     DriverContext& ctx = driver.ctx();
 

@@ -15,7 +15,7 @@
 namespace ordavel::interface {
 namespace {
 
-using test::TestDriver;
+using test::TestContext;
 
 // A sheet of `sourceLines` lines of `lineBytes` bytes: each step stores as many whole lines as
 // the destination takes and reports done after the last.
@@ -81,7 +81,7 @@ protected:
         return session->ReadWith(driver.ctx(), buffer.data(), size, &got, steps);
     }
 
-    TestDriver driver{"read"};
+    TestContext driver{"read"};
     Session* session = nullptr;
     ReadSteps steps;
     FakeSheet sheet;

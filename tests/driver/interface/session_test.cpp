@@ -17,7 +17,7 @@
 namespace ordavel::interface {
 namespace {
 
-using test::TestDriver;
+using test::TestContext;
 
 std::vector<int32_t> Words(const ScanRequest& r) {
     std::array<int32_t, 18> w{};
@@ -26,7 +26,7 @@ std::vector<int32_t> Words(const ScanRequest& r) {
 }
 
 TEST(SessionConstruction, ListsAndDefaults) {
-    TestDriver driver("session");
+    TestContext driver("session");
     Session* s = GetSession(driver.ctx());
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(GetSession(driver.ctx()), s) << "one session per context";
@@ -47,7 +47,7 @@ TEST(SessionConstruction, ListsAndDefaults) {
 }
 
 TEST(SessionConstruction, LoadsDescriptionOnce) {
-    TestDriver driver("session");
+    TestContext driver("session");
     driver.installReferenceFiles();
     GetSession(driver.ctx());
     EXPECT_EQ(driver.ctx().hardware.pixelWidth, 1680);
@@ -55,13 +55,13 @@ TEST(SessionConstruction, LoadsDescriptionOnce) {
 }
 
 TEST(SessionConstruction, FailedDescriptionLeavesOnlyItsMessage) {
-    TestDriver driver("session");
+    TestContext driver("session");
     ASSERT_NE(GetSession(driver.ctx()), nullptr);
     EXPECT_STREQ(driver.ctx().record.messageText, "ScannerFile= not found in Mirt.def");
 }
 
 TEST(SessionConstruction, DestroyClearsTheContextsSession) {
-    TestDriver driver("session");
+    TestContext driver("session");
     GetSession(driver.ctx());
     DestroySession(driver.ctx());
     EXPECT_EQ(driver.ctx().session, nullptr);
@@ -70,7 +70,7 @@ TEST(SessionConstruction, DestroyClearsTheContextsSession) {
 
 TEST(ScanSettingsFile, AbsentFileOrADirectoryOfItsNameGivesDocumentedDefaults) {
     for (const bool directory : {false, true}) {
-        TestDriver driver("settings");
+        TestContext driver("settings");
         // A directory named like the file holds no settings (it once counted as a file of zeros).
         if (directory) std::filesystem::create_directory(driver.temp().file("Mirt.ini"));
         ASSERT_TRUE(LoadScanSettings(driver.ctx()));
@@ -81,7 +81,7 @@ TEST(ScanSettingsFile, AbsentFileOrADirectoryOfItsNameGivesDocumentedDefaults) {
 }
 
 TEST(ScanSettingsFile, KeysFillTheRequest) {
-    TestDriver driver("settings");
+    TestContext driver("settings");
     driver.temp().write("Mirt.ini",
                         "[Scan Settings]\nscanRect.Left=284\nscanRect.right=1384\nscanRect.top=5\n"
                         "scanRect.bottom=1892\nres=0\npixelType=0\nbitDepth=1\nimageWidth=1650\n"
@@ -92,7 +92,7 @@ TEST(ScanSettingsFile, KeysFillTheRequest) {
 }
 
 TEST(ScanSettingsFile, ResOneTakesThe300Keys) {
-    TestDriver driver("settings");
+    TestContext driver("settings");
     driver.temp().write("Mirt.ini",
                         "[SCAN SETTINGS]\nRES=1\npixelType=1\nbitDepth=8\nimageWidth=1\nimageHeight=2\n"
                         "imageWidth300=2130\nimageHeight300=2838\n");
@@ -104,7 +104,7 @@ TEST(ScanSettingsFile, ResOneTakesThe300Keys) {
 }
 
 TEST(ScanSettingsFile, MissingKeysReadZeroAndAreNotValidated) {
-    TestDriver driver("settings");
+    TestContext driver("settings");
     driver.temp().write("Mirt.ini", "[Scan Settings]\nscanRect.right=100\n");
     ASSERT_TRUE(LoadScanSettings(driver.ctx()));
     EXPECT_EQ(Words(driver.ctx().engine.request),
@@ -113,7 +113,7 @@ TEST(ScanSettingsFile, MissingKeysReadZeroAndAreNotValidated) {
 
 TEST(ScanSettingsFile, EmptyOrBinaryFileReadsAllZeroKeys) {
     for (const std::string& content : {std::string(), std::string("\x00\xff\x13[Scan", 8)}) {
-        TestDriver driver("settings");
+        TestContext driver("settings");
         driver.temp().write("Mirt.ini", content);
         ASSERT_TRUE(LoadScanSettings(driver.ctx()));
         EXPECT_EQ(driver.ctx().engine.request.scanRectRight, 0);
@@ -132,7 +132,7 @@ TEST(ScanSettingsFile, NoTemporaryDirectoryChangesNothing) {
 }
 
 TEST(ScanSettingsFile, LoadSettingsRecordsModuleHandle) {
-    TestDriver driver("settings");
+    TestContext driver("settings");
     Session* s = GetSession(driver.ctx());
     const int anchor = 0;
     EXPECT_TRUE(s->LoadSettings(driver.ctx(), &anchor));
