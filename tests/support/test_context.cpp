@@ -38,7 +38,7 @@ TestContext::TestContext(const std::string& tag, uint64_t clockStartMicros)
       work_(tag + "-cwd"),
       clock_(std::make_shared<platform::VirtualClock>(clockStartMicros)),
       devices_(std::make_shared<platform::DeviceList>()) {
-    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, temp_.path(), work_.path()});
+    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, temp_.path(), work_.path(), true});
     previous_ = g_recording;
     g_recording = this;
     ctx_->record.statusCallback = &TestContext::RecordStatus;
