@@ -15,10 +15,15 @@
 extern "C" {
 #endif
 
+/* The calling convention of the exports and of the status callback: the C convention (__cdecl,
+ * the caller pops the arguments) on every system, so the names stay undecorated in a 32-bit
+ * Windows DLL and a client binds them as plain C function pointers. */
 #if defined(_WIN32)
 #define ORDAVEL_API __declspec(dllexport)
+#define ORDAVEL_CALL __cdecl
 #else
 #define ORDAVEL_API __attribute__((visibility("default")))
+#define ORDAVEL_CALL
 #endif
 
 #pragma pack(push, 1)
@@ -70,19 +75,19 @@ typedef struct ScanHardware {
 
 /* Status callback: kind 0 a new status text was stored; kind 1 acquisition progress point
  * (a nonzero return cancels the scan). */
-typedef int32_t (*ScanStatusCallback)(int32_t kind);
+typedef int32_t(ORDAVEL_CALL* ScanStatusCallback)(int32_t kind);
 
-ORDAVEL_API int32_t ScanStart(void);
-ORDAVEL_API int32_t ScanRead(uint8_t* buffer, int32_t size, int32_t* got);
-ORDAVEL_API int32_t ScanStop(void);
-ORDAVEL_API int32_t ScanSetScanParams(const ScanRequest* params, ScanStatusCallback callback);
-ORDAVEL_API int32_t ScanGetScanParams(ScanRequest* out);
-ORDAVEL_API int32_t ScanGetScanInfo(ScanInfo* out);
-ORDAVEL_API int32_t ScanGetScanHardware(ScanHardware* out);
-ORDAVEL_API int32_t ScanGetCapability(int32_t id, const int32_t* input, int32_t* out, int32_t* count);
-ORDAVEL_API int32_t ScanCalibration(void);
-ORDAVEL_API int32_t ScanPaperEmpty(int32_t* empty);
-ORDAVEL_API int32_t ScanFeedPaper(void);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanStart(void);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanRead(uint8_t* buffer, int32_t size, int32_t* got);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanStop(void);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanSetScanParams(const ScanRequest* params, ScanStatusCallback callback);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanGetScanParams(ScanRequest* out);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanGetScanInfo(ScanInfo* out);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanGetScanHardware(ScanHardware* out);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanGetCapability(int32_t id, const int32_t* input, int32_t* out, int32_t* count);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanCalibration(void);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanPaperEmpty(int32_t* empty);
+ORDAVEL_API int32_t ORDAVEL_CALL ScanFeedPaper(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

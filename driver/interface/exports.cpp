@@ -26,47 +26,47 @@ using ordavel::DriverContext;
 
 extern "C" {
 
-int32_t ScanStart(void) {
+int32_t ORDAVEL_CALL ScanStart(void) {
     return Forward([](DriverContext& ctx) { return op::ScanStart(ctx); });
 }
 
-int32_t ScanRead(uint8_t* buffer, int32_t size, int32_t* got) {
+int32_t ORDAVEL_CALL ScanRead(uint8_t* buffer, int32_t size, int32_t* got) {
     return Forward([&](DriverContext& ctx) { return op::ScanRead(ctx, buffer, size, got); });
 }
 
-int32_t ScanStop(void) {
+int32_t ORDAVEL_CALL ScanStop(void) {
     return Forward([](DriverContext& ctx) { return op::ScanStop(ctx); });
 }
 
-int32_t ScanSetScanParams(const ScanRequest* params, ScanStatusCallback callback) {
+int32_t ORDAVEL_CALL ScanSetScanParams(const ScanRequest* params, ScanStatusCallback callback) {
     return Forward([&](DriverContext& ctx) { return op::ScanSetScanParams(ctx, params, callback); });
 }
 
-int32_t ScanGetScanParams(ScanRequest* out) {
+int32_t ORDAVEL_CALL ScanGetScanParams(ScanRequest* out) {
     return Forward([&](DriverContext& ctx) { return op::ScanGetScanParams(ctx, out); });
 }
 
-int32_t ScanGetScanInfo(ScanInfo* out) {
+int32_t ORDAVEL_CALL ScanGetScanInfo(ScanInfo* out) {
     return Forward([&](DriverContext& ctx) { return op::ScanGetScanInfo(ctx, out); });
 }
 
-int32_t ScanGetScanHardware(ScanHardware* out) {
+int32_t ORDAVEL_CALL ScanGetScanHardware(ScanHardware* out) {
     return Forward([&](DriverContext& ctx) { return op::ScanGetScanHardware(ctx, out); });
 }
 
-int32_t ScanGetCapability(int32_t id, const int32_t* input, int32_t* out, int32_t* count) {
+int32_t ORDAVEL_CALL ScanGetCapability(int32_t id, const int32_t* input, int32_t* out, int32_t* count) {
     return Forward([&](DriverContext& ctx) { return op::ScanGetCapability(ctx, id, input, out, count); });
 }
 
-int32_t ScanCalibration(void) {
+int32_t ORDAVEL_CALL ScanCalibration(void) {
     return Forward([](DriverContext& ctx) { return op::ScanCalibration(ctx); });
 }
 
-int32_t ScanPaperEmpty(int32_t* empty) {
+int32_t ORDAVEL_CALL ScanPaperEmpty(int32_t* empty) {
     return Forward([&](DriverContext& ctx) { return op::ScanPaperEmpty(ctx, empty); });
 }
 
-int32_t ScanFeedPaper(void) {
+int32_t ORDAVEL_CALL ScanFeedPaper(void) {
     return Forward([](DriverContext& ctx) { return op::ScanFeedPaper(ctx); });
 }
 

@@ -73,15 +73,6 @@ bool MakePrivateFolder(const std::string& path, std::string& error) {
 
 }  // namespace
 
-LocalSocket& LocalSocket::operator=(LocalSocket&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 void LocalSocket::close() {
     if (handle_ >= 0) ::close(handle_);
     handle_ = -1;

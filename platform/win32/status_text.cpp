@@ -1,0 +1,72 @@
+// Status texts on Windows: GBK (code page 936), the encoding the system's Chinese texts are shown
+// in, converted from the driver's UTF-8 through UTF-16 (MultiByteToWideChar,
+// WideCharToMultiByte) one character at a time, so the limit never cuts a character.
+#include "platform/status_text.h"
+
+#include <windows.h>
+
+namespace ordavel::platform {
+
+namespace {
+
+constexpr UINT kGbk = 936;
+
+// The length of `text` without a last character that `vsnprintf`'s own cut may have left
+// incomplete (its lead byte announces more bytes than follow).
+std::size_t WithoutIncompleteTail(std::string_view text) {
+    std::size_t lead = text.size();
+    while (lead > 0 && text.size() - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead == 0) return text.size();
+    const auto byte = static_cast<unsigned char>(text[lead - 1]);
+    const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return text.size() - (lead - 1) < needed ? lead - 1 : text.size();
+}
+
+std::wstring Utf16(std::string_view text, bool& valid) {
+    valid = true;
+    if (text.empty()) return {};
+    const int count = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0);
+    if (count <= 0) {
+        valid = false;
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    return wide;
+}
+
+// Text already in the system's code page: cut after the last whole character within the limit.
+std::string CutEncoded(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t width = ::IsDBCSLeadByteEx(kGbk, static_cast<BYTE>(text[end])) ? 2 : 1;
+        if (end + width > limit || end + width > text.size()) break;
+        end += width;
+    }
+    return std::string(text.substr(0, end));
+}
+
+}  // namespace
+
+std::string EncodeStatusText(std::string_view text, std::size_t limit) {
+    text = text.substr(0, WithoutIncompleteTail(text));
+    bool valid = true;
+    const std::wstring wide = Utf16(text, valid);
+    if (!valid) return CutEncoded(text, limit);
+    std::string encoded;
+    for (std::size_t i = 0; i < wide.size();) {
+        // A character outside the basic plane is a surrogate pair: two UTF-16 units, one character.
+        const int units = (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size()) ? 2 : 1;
+        char bytes[8];
+        const int length = ::WideCharToMultiByte(kGbk, 0, wide.data() + i, units, bytes, sizeof bytes, nullptr, nullptr);
+        if (length <= 0 || encoded.size() + static_cast<std::size_t>(length) > limit) break;
+        encoded.append(bytes, static_cast<std::size_t>(length));
+        i += static_cast<std::size_t>(units);
+    }
+    return encoded;
+}
+
+std::string_view StatusTextEncoding() { return "GBK"; }
+
+}  // namespace ordavel::platform
