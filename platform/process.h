@@ -11,8 +11,12 @@ bool StderrIsTerminal();
 // Sets an environment variable for this process and the libraries it loads afterwards.
 bool SetEnvironment(const std::string& name, const std::string& value);
 std::string GetEnvironment(const std::string& name);
+// Removes an environment variable.
+bool ClearEnvironment(const std::string& name);
 // The folder holding the running program.
 std::string ExecutableDirectory();
+// How many threads this process runs now.
+int ThreadCountOfThisProcess();
 // The most memory this process has held at once, in KiB.
 long PeakMemoryKiB();
 // Runs the running program again with `arguments` and `extraEnvironment` ("NAME=value"), waits,

@@ -14,6 +14,9 @@ namespace ordavel::platform {
 // as already encoded (a file name the system gave us) and only cut, between characters.
 std::string EncodeStatusText(std::string_view text, std::size_t limit);
 
+// `text` kept in UTF-8, cut as EncodeStatusText cuts: what EncodeStatusText gives on POSIX.
+std::string CutUtf8StatusText(std::string_view text, std::size_t limit);
+
 // The name of that encoding ("UTF-8" or "GBK").
 std::string_view StatusTextEncoding();
 
@@ -21,5 +24,9 @@ std::string_view StatusTextEncoding();
 // character boundary. A character has at most three continuation bytes; bytes that are not UTF-8
 // at all are cut at the limit rather than eating back into the text.
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t limit);
+
+// `text` without a last UTF-8 character that a cut left incomplete (its lead byte announces more
+// bytes than follow), as a formatter's own length limit may leave it.
+std::string_view WithoutIncompleteLastCharacter(std::string_view text);
 
 }  // namespace ordavel::platform

@@ -14,8 +14,9 @@ namespace ordavel::device {
 namespace {
 
 // The text in the encoding the client's system shows, cut on a character boundary.
-void StoreText(char (&target)[kMessageTextSize], const char* text) {
-    const std::string encoded = platform::EncodeStatusText(text, kMessageTextSize - 1);
+void StoreText(char (&target)[kMessageTextSize], const char* text, bool utf8) {
+    constexpr std::size_t kLimit = kMessageTextSize - 1;
+    const std::string encoded = utf8 ? platform::CutUtf8StatusText(text, kLimit) : platform::EncodeStatusText(text, kLimit);
     std::memset(target, 0, sizeof target);
     std::memcpy(target, encoded.data(), encoded.size());
 }
@@ -24,7 +25,7 @@ bool Post(DriverContext& ctx, bool failure, const char* format, va_list args) {
     char formatted[1024];
     if (std::vsnprintf(formatted, sizeof formatted, format, args) < 0) formatted[0] = '\0';
     DeviceRecord& record = ctx.record;
-    StoreText(record.messageText, formatted);
+    StoreText(record.messageText, formatted, ctx.utf8StatusTexts());
     if (failure && record.exportDepth > 0 && record.firstFailure[0] == '\0') {
         std::memcpy(record.firstFailure, record.messageText, sizeof record.firstFailure);
     }

@@ -31,6 +31,9 @@ struct DriverEnvironment {
     std::shared_ptr<platform::DeviceList> devices;
     std::string tempDirectory;     // empty: the temporary directory cannot be determined
     std::string workingDirectory;  // the process's current directory ("default.gam"); empty = "."
+    // Status texts kept in the driver's own UTF-8 instead of the system's encoding (GBK on
+    // Windows): for tests that compare them with the driver's literals on every system.
+    bool utf8StatusTexts = false;
 };
 
 class DriverContext {
@@ -43,6 +46,7 @@ public:
     platform::Clock& clock() { return *environment_.clock; }
     platform::DeviceList& devices() { return *environment_.devices; }
     const std::string& tempDirectory() const { return environment_.tempDirectory; }
+    bool utf8StatusTexts() const { return environment_.utf8StatusTexts; }
 
     // The temporary directory, a separator when it does not already end in one, then `name`;
     // empty when the temporary directory cannot be determined.

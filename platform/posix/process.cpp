@@ -21,10 +21,22 @@ std::string GetEnvironment(const std::string& name) {
     return value != nullptr ? value : "";
 }
 
+bool ClearEnvironment(const std::string& name) { return ::unsetenv(name.c_str()) == 0; }
+
 std::string ExecutableDirectory() {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : self.parent_path().string();
+}
+
+int ThreadCountOfThisProcess() {
+    int count = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/task", ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec)) {
+        ++count;
+    }
+    return count;
 }
 
 long PeakMemoryKiB() {

@@ -4,7 +4,7 @@
 namespace ordavel::platform {
 
 std::string EncodeStatusText(std::string_view text, std::size_t limit) {
-    return std::string(text.substr(0, Utf8PrefixLength(text, limit)));
+    return CutUtf8StatusText(text, limit);
 }
 
 std::string_view StatusTextEncoding() { return "UTF-8"; }

@@ -6,7 +6,7 @@
 namespace ordavel::platform {
 
 std::string SystemTemporaryDirectory() {
-    const char* env = std::getenv("TMPDIR");
+    const char* env = std::getenv(kTemporaryDirectoryVariable);
     std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
     if (dir.size() > kMaxTempPath) return {};
     return dir;

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <io.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include "platform/win32/command_line.h"
 
@@ -56,9 +57,27 @@ std::string GetEnvironment(const std::string& name) {
     return value;
 }
 
+bool ClearEnvironment(const std::string& name) {
+    // An empty value removes the runtime's copy.
+    return ::SetEnvironmentVariableA(name.c_str(), nullptr) != 0 && ::_putenv_s(name.c_str(), "") == 0;
+}
+
 std::string ExecutableDirectory() {
     const std::string folder = win32::FolderOf(win32::ModulePathOf(nullptr));
     return folder.empty() ? std::string(".") : folder;
+}
+
+int ThreadCountOfThisProcess() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++count;
+    }
+    ::CloseHandle(snapshot);
+    return count;
 }
 
 long PeakMemoryKiB() {

@@ -11,17 +11,6 @@ namespace {
 
 constexpr UINT kGbk = 936;
 
-// The length of `text` without a last character that `vsnprintf`'s own cut may have left
-// incomplete (its lead byte announces more bytes than follow).
-std::size_t WithoutIncompleteTail(std::string_view text) {
-    std::size_t lead = text.size();
-    while (lead > 0 && text.size() - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
-    if (lead == 0) return text.size();
-    const auto byte = static_cast<unsigned char>(text[lead - 1]);
-    const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    return text.size() - (lead - 1) < needed ? lead - 1 : text.size();
-}
-
 std::wstring Utf16(std::string_view text, bool& valid) {
     valid = true;
     if (text.empty()) return {};
@@ -50,7 +39,7 @@ std::string CutEncoded(std::string_view text, std::size_t limit) {
 }  // namespace
 
 std::string EncodeStatusText(std::string_view text, std::size_t limit) {
-    text = text.substr(0, WithoutIncompleteTail(text));
+    text = WithoutIncompleteLastCharacter(text);
     bool valid = true;
     const std::wstring wide = Utf16(text, valid);
     if (!valid) return CutEncoded(text, limit);

@@ -24,7 +24,7 @@ ScratchContext::ScratchContext(const std::string& tag)
       devices_(std::make_shared<platform::DeviceList>()) {
     std::filesystem::create_directories(tempDir_);
     std::filesystem::create_directories(workDir_);
-    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, tempDir_, workDir_});
+    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices_, tempDir_, workDir_, true});
     previous_ = g_recording;
     g_recording = this;
     ctx_->record.statusCallback = &ScratchContext::RecordStatus;

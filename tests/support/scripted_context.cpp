@@ -29,7 +29,7 @@ ScriptedContext::ScriptedContext(ScriptedContextOptions options)
     backend_->AddDevice(options_.vendor, options_.product, "scripted-0", pipe_);
     auto devices = std::make_shared<platform::DeviceList>();
     devices->addBackend(backend_);
-    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices, scratchDir_, scratchDir_});
+    ctx_ = std::make_unique<DriverContext>(DriverEnvironment{clock_, devices, scratchDir_, scratchDir_, true});
     description::ScannerDescription& d = ctx_->description;
     d.Scanner_Length = options_.scannerLength;
     d.Max_Speed = options_.maxSpeed;

@@ -18,6 +18,7 @@ void TestDriver::restart() {
     env.devices = std::make_shared<platform::DeviceList>();
     env.tempDirectory = temp_.path();
     env.workingDirectory = temp_.path();
+    env.utf8StatusTexts = true;  // texts compared with the driver's literals
     ctx_ = std::make_unique<DriverContext>(std::move(env));
 }
 

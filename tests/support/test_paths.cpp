@@ -8,6 +8,7 @@ namespace ordavel::test {
 
 std::string DataDir() { return MIRT_DATA_DIR; }
 std::string BinaryDir() { return MIRT_BINARY_DIR; }
+std::string DriverLibraryPath() { return MIRT_DRIVER_LIBRARY; }
 
 std::string MakeScratchDir(const std::string& tag) {
     namespace fs = std::filesystem;

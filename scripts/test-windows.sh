@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Runs the Windows build's checks and test programs under wine, headless, in a wine prefix of
+# its own: the file kinds and the export table of Ordavel.dll (objdump), then every test program
+# of build-win32/ (and build-win64/ when built), each with a time limit, while a watchdog presses
+# OK on any message box. Build first with scripts/build-windows.sh. Exit status 0 when all pass.
+#   TEST_TIMEOUT   seconds per test program (default 300)
+#   WINEPREFIX     the prefix to use (default: a fresh one, removed afterwards)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+timeout_s=${TEST_TIMEOUT:-300}
+builds=()
+for dir in build-win32 build-win64; do [ -d "$dir/bin" ] && builds+=("$dir"); done
+[ ${#builds[@]} -gt 0 ] || { echo "test-windows: no build-win32/ or build-win64/; run scripts/build-windows.sh" >&2; exit 2; }
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok:   $*"; }
+
+# The file kinds and export tables, without wine.
+expected_exports="ScanCalibration ScanFeedPaper ScanGetCapability ScanGetScanHardware ScanGetScanInfo ScanGetScanParams ScanPaperEmpty ScanRead ScanSetScanParams ScanStart ScanStop"
+for dir in "${builds[@]}"; do
+  case $dir in build-win32) kind="PE32 executable"; objdump=i686-w64-mingw32-objdump ;;
+               build-win64) kind="PE32+ executable"; objdump=x86_64-w64-mingw32-objdump ;; esac
+  dll=$dir/bin/Ordavel.dll
+  if file "$dll" | grep -q "$kind (DLL)"; then pass "$dll is $kind"; else fail "$dll: $(file -b "$dll")"; fi
+  exports=$($objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\]/ && !/Table/ {print $NF}' | sort | tr '\n' ' ')
+  if [ "${exports% }" = "$expected_exports" ]; then pass "$dll exports exactly the eleven names"
+  else fail "$dll exports: ${exports:-nothing}"; fi
+done
+
+# A fresh headless prefix: wine's null graphics driver, no Mono or Gecko installers.
+own_prefix=
+if [ -z "${WINEPREFIX:-}" ]; then
+  WINEPREFIX=$(mktemp -d /tmp/mirt-wine.XXXXXX)
+  own_prefix=$WINEPREFIX
+fi
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+cleanup() {
+  [ -n "${watchdog_pid:-}" ] && kill "$watchdog_pid" 2> /dev/null
+  wineserver -k 2> /dev/null
+  [ -n "$own_prefix" ] && rm -rf "$own_prefix"
+}
+trap cleanup EXIT
+echo "test-windows: preparing $WINEPREFIX"
+timeout 180 wineboot -i > /dev/null 2>&1 || { echo "test-windows: wineboot failed" >&2; exit 2; }
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f > /dev/null 2>&1
+wineserver -w
+
+# Every message box closed as it appears, its text in the log.
+watchdog=${builds[0]}/bin/mirt-dialog-watchdog.exe
+if [ -x "$watchdog" ]; then
+  wine "$watchdog" > /dev/null 2> "$WINEPREFIX/watchdog.log" &
+  watchdog_pid=$!
+fi
+
+for dir in "${builds[@]}"; do
+  for test in "$dir"/bin/test_*.exe; do
+    [ -e "$test" ] || continue
+    log=$dir/$(basename "$test" .exe).wine.log
+    start=$SECONDS
+    timeout -k 10 "$timeout_s" wine "$test" --gtest_color=no > "$log" 2>&1
+    rc=$?
+    summary=$(grep -E '^\[  (PASSED|FAILED)  \]' "$log" | head -2 | tr '\n' ' ')
+    if [ $rc -eq 0 ]; then pass "$test ($((SECONDS - start)) s) $summary"
+    elif [ $rc -eq 124 ]; then fail "$test timed out after $timeout_s s (log: $log)"
+    else fail "$test exit $rc $summary (log: $log)"; grep -E '^\[  FAILED  \]' "$log" | head -20; fi
+  done
+done
+[ -s "$WINEPREFIX/watchdog.log" ] && { echo "message boxes closed by the watchdog:"; cat "$WINEPREFIX/watchdog.log"; }
+rm -f "$WINEPREFIX/watchdog.log"
+
+# The client, its monitor and the installer: their own cases in the same prefix, each with its
+# time limit (the sheet is compared with the Linux build's scan, ./build).
+for dir in "${builds[@]}"; do
+  if [ -f "$dir/bin/Pimlet.dll" ]; then
+    if timeout -k 10 900 scripts/windows/test-client.sh "$dir"; then pass "$dir client, monitor and installer"
+    else fail "$dir client, monitor and installer (scripts/windows/test-client.sh)"; fi
+  fi
+done
+echo "test-windows: $failures failure(s)"
+[ $failures -eq 0 ]
