@@ -19,6 +19,6 @@ if(MIRT_TESTS)
   set(GTest_FOUND TRUE)
 endif()
 
-# The client, its monitor and the installer build for Windows once every facility they use has
-# its win32 implementation (platform/CMakeLists.txt says which are still missing).
-option(MIRT_WINDOWS_CLIENT "Build Pimlet, Halvex and install for Windows" OFF)
+# The client, its monitor and the installer for Windows (every facility they use has its win32
+# implementation; platform/CMakeLists.txt says which are missing should one go).
+option(MIRT_WINDOWS_CLIENT "Build Pimlet, Halvex and install for Windows" ON)

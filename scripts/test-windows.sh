@@ -68,5 +68,14 @@ for dir in "${builds[@]}"; do
 done
 [ -s "$WINEPREFIX/watchdog.log" ] && { echo "message boxes closed by the watchdog:"; cat "$WINEPREFIX/watchdog.log"; }
 rm -f "$WINEPREFIX/watchdog.log"
+
+# The client, its monitor and the installer: their own cases in the same prefix, each with its
+# time limit (the sheet is compared with the Linux build's scan, ./build).
+for dir in "${builds[@]}"; do
+  if [ -f "$dir/bin/Pimlet.dll" ]; then
+    if timeout -k 10 900 scripts/windows/test-client.sh "$dir"; then pass "$dir client, monitor and installer"
+    else fail "$dir client, monitor and installer (scripts/windows/test-client.sh)"; fi
+  fi
+done
 echo "test-windows: $failures failure(s)"
 [ $failures -eq 0 ]

@@ -24,6 +24,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; passed=$((passed + 1)); }
 crlf() { printf '%s\r\n' "$@"; }
 windows_path() { winepath -w "$1" 2> /dev/null; }
+# Until the probe writing to $1 has begun its watch (a first wine start can take seconds).
+wait_for_watch() { for _ in $(seq 300); do grep -q '^watching' "$1" 2> /dev/null && return 0; sleep 0.1; done; }
 
 scratch=$(mktemp -d "$WINEPREFIX/drive_c/mirt-test.XXXXXX")
 trap 'timeout 30 wineserver -k > /dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
@@ -55,7 +57,7 @@ run_installer() {
   local probe_out=$scratch/probe.txt
   timeout 40 wine "$probe" watch "扫描系统安装程序" 1007 30000 > "$probe_out" 2>&1 &
   local watcher=$!
-  sleep 1.5
+  wait_for_watch "$probe_out"
   timeout 30 wine "$installer_dir/install.exe" "$@" || true
   wait "$watcher" || true
   probe_rc=0
@@ -153,6 +155,7 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   # The progress dialog of the first page, read while the scan runs.
   timeout 150 wine "$probe" watch "第 1页" 3001 140000 > "$scratch/progress.txt" 2>&1 &
   progress=$!
+  wait_for_watch "$scratch/progress.txt"
   # Into a file, not a pipe: the monitor the call starts inherits the call's standard handles
   # and would hold a pipe open for as long as it runs.
   MIRT_VIRTUAL_SCANNER=$(windows_path "$scratch/scanner.ini") MIRT_VIRTUAL_PRIVATE=1 \

@@ -3,7 +3,8 @@
 //     Closes message boxes (printing "box: caption: text") while it waits for the window titled
 //     TITLE, then reads control CONTROL's text until the window closes, and prints the last text
 //     read after a line "--- text ---". Before that it prints the control's style and which of
-//     the window's buttons 1, 2 and 1002 are visible, as last seen. Exit 0 when the window came and went, 2
+//     the window's buttons 1, 2 and 1002 are visible, as last seen. Its first line, "watching",
+//     says the watch has begun. Exit 0 when the window came and went, 2
 //     when it never came, 3 when it did not close in time.
 //   mirt-window-probe exists TITLE
 //     Exit 0 when a top-level window titled TITLE exists, 1 when none does.
@@ -52,6 +53,9 @@ int Watch(const std::string& title, int control, uint32_t timeoutMs) {
     std::string described;
     std::optional<std::string> last;
     const auto report = [&] { std::printf("%s--- text ---\n%s", described.c_str(), last.value_or("").c_str()); };
+    // Said first, so a test starts the program it watches only once the watch runs.
+    std::printf("watching\n");
+    std::fflush(stdout);
     for (uint32_t waited = 0; waited < timeoutMs; waited += kPollMs) {
         CloseBoxes();
         if (window == 0) window = probe::FindTopWindow(title);
@@ -62,7 +66,11 @@ int Watch(const std::string& title, int control, uint32_t timeoutMs) {
             }
             // Looked at again each time: the window can be found while it still makes its controls.
             if (auto now = DescribeControls(window, control); !now.empty()) described = std::move(now);
-            if (auto text = probe::ControlText(window, control)) last = std::move(text);
+            // A window being torn down can answer with an empty text; the texts watched here only
+            // ever grow, so an empty answer never replaces a text read before.
+            if (auto text = probe::ControlText(window, control); text && (!text->empty() || !last)) {
+                last = std::move(text);
+            }
         }
         probe::SleepMs(kPollMs);
     }
