@@ -15,6 +15,7 @@
 #include "driver/engine/acquisition_steps.h"
 #include "driver/engine/line_output.h"
 #include "driver/engine/scan_setup.h"
+#include "driver/engine/sheet_watch.h"
 #include "driver/interface/driver_context.h"
 
 namespace ordavel::engine::acquisition {
@@ -155,7 +156,7 @@ bool EndOfData(DriverContext& ctx) {
         uint8_t unused = 0;
         if (!device::ReadRegister(ctx, kDataCounter, unused)) return false;
     }
-    return description::WritePaperSensorConfig(ctx);
+    return FollowSheetToWindowEnd(ctx) && description::WritePaperSensorConfig(ctx);
 }
 
 // The status callback's progress point; false when the scan must stop (`reentered` tells

@@ -64,6 +64,19 @@ bool SheetStopped(DriverContext& ctx, const char* text, uint8_t signal) {
     return false;
 }
 
+// The tail has passed the scan line (or the next sheet reached sensor 1 first): the page ends.
+void TailPassed(DriverContext& ctx, uint8_t status) {
+    AcquisitionState& a = ctx.engine.acquisition;
+    a.paperOutSeen = true;
+    // No sheet follows when none is at the sensors and the tray input reads empty. Otherwise the
+    // next one is on its way and the short feed brings it to sensor 1: the full feed would read
+    // the gap before it as an empty path and run the motor on, carrying it past the scan
+    // position so that its top is never scanned.
+    a.lastSheet = (status & (device::kPaperAtSensor1 | device::kPaperAtSensor2)) == 0 &&
+                  (status & device::kFeederEmptyOrCoverOpen) != 0;
+    ctx.record.feedNeeded = a.lastSheet ? 1 : 0;
+}
+
 }  // namespace
 
 int64_t SensorOneToScanLineLines(const DriverContext& ctx) {
@@ -82,12 +95,7 @@ bool FollowSheet(DriverContext& ctx, uint8_t status, int32_t units) {
     if (w.tailLeftSensor1At >= 0) {
         // The tail left sensor 1 and is still before the scan line: the scan goes on until it has
         // passed, unless the next sheet already reaches sensor 1 (it must not be carried on).
-        if (atSensor1 || lines >= w.keepUntilLine) {
-            a.paperOutSeen = true;
-            // No sheet follows when none is at the entrance and the tray input reads empty.
-            a.lastSheet = !atSensor1 && !atEntrance && trayInput;
-            ctx.record.feedNeeded = a.lastSheet ? 1 : 0;
-        }
+        if (atSensor1 || lines >= w.keepUntilLine) TailPassed(ctx, status);
         return true;
     }
     if (!atSensor1) {
@@ -110,6 +118,15 @@ bool FollowSheet(DriverContext& ctx, uint8_t status, int32_t units) {
         return trayInput ? SheetStopped(ctx, kJamOrCoverOpenText, kCoverOpenSignal)
                          : SheetStopped(ctx, device::kPaperJamText, kJamSignal);
     }
+    return true;
+}
+
+bool FollowSheetToWindowEnd(DriverContext& ctx) {
+    const AcquisitionState& a = ctx.engine.acquisition;
+    if (a.job != ScanJob::Sheet || a.paperOutSeen || a.watch.tailLeftSensor1At < 0) return true;
+    uint8_t status = 0;
+    if (!device::ReadRegister(ctx, device::kSensorStatus, status)) return false;
+    TailPassed(ctx, status);
     return true;
 }
 

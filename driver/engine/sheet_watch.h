@@ -30,6 +30,11 @@ int64_t SensorOneToScanLineLines(const DriverContext& ctx);
 // False, with the cause reported, when the sensors show the sheet has stopped.
 bool FollowSheet(DriverContext& ctx, uint8_t status, int32_t units);
 
+// The window ended while the sheet's tail was between paper sensor 1 and the scan line (a sheet
+// a little shorter than the window): decides, as the tail's passing would have, whether the next
+// sheet needs only the short feed. False on a register failure.
+bool FollowSheetToWindowEnd(DriverContext& ctx);
+
 // The first byte of the stream that lies beyond the kept tail (white from there on), or -1.
 int64_t PageEndByte(const DriverContext& ctx);
 
