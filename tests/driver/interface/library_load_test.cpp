@@ -26,30 +26,29 @@ const std::string& LibraryPath() {
 }
 
 // One load per process: the library's constructor reads the temporary directory once, so the
-// scratch directory is set up and TMPDIR pointed at it before dlopen.
+// scratch directory is set up and the driver's state directory (MIRT_STATE_DIR) pointed at it before dlopen.
 class LoadedLibrary : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         temp = new ordavel::test::ScratchDir("libload");
         temp->copyData("Mirt.def", "Mirt.def");
         temp->copyData("Mirt9832.dsc", "Mirt9832.dsc");
-        const char* old = std::getenv("TMPDIR");
-        oldTmpdir = old != nullptr ? new std::string(old) : nullptr;
-        ::setenv("TMPDIR", temp->path().c_str(), 1);
+        const char* old = std::getenv("MIRT_STATE_DIR");
+        oldStateDir = old != nullptr ? new std::string(old) : nullptr;
+        ::setenv("MIRT_STATE_DIR", temp->path().c_str(), 1);
         threadsBeforeLoad = ThreadCount();
         handle = ::dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         threadsAfterLoad = ThreadCount();
-        // Other tests of this program make scratch directories under TMPDIR.
-        if (oldTmpdir != nullptr) {
-            ::setenv("TMPDIR", oldTmpdir->c_str(), 1);
+        if (oldStateDir != nullptr) {
+            ::setenv("MIRT_STATE_DIR", oldStateDir->c_str(), 1);
         } else {
-            ::unsetenv("TMPDIR");
+            ::unsetenv("MIRT_STATE_DIR");
         }
     }
     static void TearDownTestSuite() {
         if (handle != nullptr) ::dlclose(handle);
         delete temp;
-        delete oldTmpdir;
+        delete oldStateDir;
     }
     void SetUp() override { ASSERT_NE(handle, nullptr) << ::dlerror(); }
 
@@ -70,14 +69,14 @@ protected:
     }
 
     static ordavel::test::ScratchDir* temp;
-    static std::string* oldTmpdir;
+    static std::string* oldStateDir;
     static void* handle;
     static int threadsBeforeLoad;
     static int threadsAfterLoad;
 };
 
 ordavel::test::ScratchDir* LoadedLibrary::temp = nullptr;
-std::string* LoadedLibrary::oldTmpdir = nullptr;
+std::string* LoadedLibrary::oldStateDir = nullptr;
 void* LoadedLibrary::handle = nullptr;
 int LoadedLibrary::threadsBeforeLoad = 0;
 int LoadedLibrary::threadsAfterLoad = 0;
