@@ -51,7 +51,7 @@ enum Step { kDone = 0, kOpened = 10, kFirstStart, kAfterCancel, kAfterCancelMatc
 int CancelScenario(const ScanimageDesk& desk) {
     using ordavel::platform::SetEnvironment;
     SetEnvironment("SANE_CONFIG_DIR", desk.configDir());
-    SetEnvironment("TMPDIR", desk.file("tmp"));
+    SetEnvironment("MIRT_STATE_DIR", desk.file("tmp"));
     SetEnvironment("MIRT_VIRTUAL_PRIVATE", "1");
     SetEnvironment("MIRT_VIRTUAL_SCANNER", "");
     SetEnvironment("MIRT_DRIVER", BinaryDir() + "/lib/libOrdavel.so");

@@ -125,7 +125,7 @@ std::string ScanimageDesk::environment() const {
     // The scanner is a private one of the program, on virtual time: a page costs no real time
     // and every run starts with a full feeder.
     std::string variables = "SANE_CONFIG_DIR='" + configDir() + "' LD_LIBRARY_PATH='" + BinaryDir() +
-                            "/lib/sane' TMPDIR='" + file("tmp") + "' MIRT_VIRTUAL_PRIVATE=1";
+                            "/lib/sane' MIRT_STATE_DIR='" + file("tmp") + "' MIRT_VIRTUAL_PRIVATE=1";
 #ifdef MIRT_SANITIZER_PRELOAD
     // The programs are Debian's, the backend and driver sanitized: their runtimes come first.
     // Leaks of the programs themselves are not this project's to judge.

@@ -357,8 +357,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The sheet stops under the scan line: its smeared image is not delivered.
         FaultCase{"JamInTheMiddleOfTheFirstSheet", {"chart", "document"},
                   {{{"Type", "Jam"}, {"Sheet", "1"}, {"At_Position", "1000"}}}, 6, "Document feeder jammed", 0},
+        // The feed after the first sheet finds the jam at once; the backend cannot tell a sheet that
+        // stood still under the scan line from one stuck behind it, so the first page goes too.
         FaultCase{"JamAtTheEntranceBehindTheFirstSheet", {"chart", "chart"},
-                  {{{"Type", "Jam"}, {"Sheet", "2"}, {"At_Position", "20"}}}, 6, "Document feeder jammed", 1},
+                  {{{"Type", "Jam"}, {"Sheet", "2"}, {"At_Position", "20"}}}, 6, "Document feeder jammed", 0},
         // The short ticket leaves sensor 1 while the chart waits at the entrance; the cover opens
         // as the chart creeps in behind it.
         FaultCase{"CoverOpenedBehindATicket", {"ticket", "chart"},

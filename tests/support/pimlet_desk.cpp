@@ -123,7 +123,7 @@ void PimletDesk::markerMonitor(const std::string& marker) {
 }
 
 std::string PimletDesk::environment() const {
-    return "TMPDIR=" + Quoted(tmp()) + " MIRT_REGISTRY=" + Quoted(registry()) + " MIRT_RUNTIME_DIR=" +
+    return "MIRT_STATE_DIR=" + Quoted(tmp()) + " MIRT_REGISTRY=" + Quoted(registry()) + " MIRT_RUNTIME_DIR=" +
            Quoted(runtime()) + " MIRT_WINDIR=" + Quoted(windir()) + " MIRT_VIRTUAL_SCANNER=" + Quoted(scannerConfig_) +
            (shared_ ? "" : " MIRT_VIRTUAL_PRIVATE=1");
 }

@@ -74,7 +74,7 @@ SharedScannerBench::SharedScannerBench(const std::vector<std::string>& pages, do
     virtual_scanner::SharedScannerAddressFor(config_, address_, error);
     // Calibrated once, on a private scanner holding the calibration sheet, as mirt does.
     fs::create_directories(folder_ + "/tmp");
-    RunInFolder(folder_, "TMPDIR='" + folder_ + "/tmp' MIRT_VIRTUAL_SCANNER='" + config_ + "'",
+    RunInFolder(folder_, "MIRT_STATE_DIR='" + folder_ + "/tmp' MIRT_VIRTUAL_SCANNER='" + config_ + "'",
                 "'" + BinaryDir() + "/bin/mirt' calibrate --load-calibration-sheet");
     if (serve) {
         bool running = false;
@@ -102,7 +102,7 @@ SharedScannerBench::~SharedScannerBench() {
 std::string SharedScannerBench::environment() const {
     // With the server inside the test, a program that started one of its own would be a fault:
     // the server program named here does not exist, so it cannot.
-    std::string env = "TMPDIR='" + folder_ + "/tmp' MIRT_VIRTUAL_SCANNER='" + config_ + "'";
+    std::string env = "MIRT_STATE_DIR='" + folder_ + "/tmp' MIRT_VIRTUAL_SCANNER='" + config_ + "'";
     if (server_) env += " MIRT_VIRTUAL_SERVER='" + folder_ + "/no-server'";
     return env;
 }

@@ -271,7 +271,7 @@ TEST_F(MirtBatch, ABatchPatternNamesTheFilesAndBatchPrintListsThem) {
 
 TEST_F(MirtBatch, ASinglePageGoesToStandardOutput) {
     const std::string mirt = ordavel::test::BinaryDir() + "/bin/mirt";
-    const std::string command = "cd '" + dir_.string() + "' && env TMPDIR='" + (dir_ / "tmp").string() +
+    const std::string command = "cd '" + dir_.string() + "' && env MIRT_STATE_DIR='" + (dir_ / "tmp").string() +
                                 "' MIRT_VIRTUAL_PRIVATE=1 " + Scanner({"chart", "ticket"}) + " '" + mirt +
                                 "' scan --page narrow -f png -o - > page.png 2>log.txt";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -290,7 +290,7 @@ TEST_F(MirtBatch, AStopDuringAPageLeavesNoPartialFileAndTheNextRunWorks) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ASSERT_EQ(chdir(dir_.c_str()), 0);
-        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        setenv("MIRT_STATE_DIR", (dir_ / "tmp").c_str(), 1);
         setenv("MIRT_VIRTUAL_SCANNER", config().c_str(), 1);
         unsetenv("MIRT_VIRTUAL_PRIVATE");
         const int log = ::open("log.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -350,7 +350,7 @@ TEST(MirtInstall, TheInstalledProgramRunsFromItsOwnTree) {
     }
     fs::create_directories(root / "tmp");
     const std::string run = "cd '" + root.string() + "' && env -u MIRT_VIRTUAL_SCANNER -u MIRT_VIRTUAL_PRIVATE -u MIRT_DATA "
-                            "-u MIRT_DRIVER TMPDIR='" + (root / "tmp").string() + "' '" +
+                            "-u MIRT_DRIVER MIRT_STATE_DIR='" + (root / "tmp").string() + "' '" +
                             (root / "prefix" / "bin" / "mirt").string() + "' scan --single -f png -o out > log.txt 2>&1";
     EXPECT_EQ(std::system(run.c_str()), 0) << ReadFile(root / "log.txt").size();
     EXPECT_TRUE(fs::exists(root / "out" / "page001.png"));

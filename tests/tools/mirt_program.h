@@ -25,12 +25,12 @@ struct MirtRun {
     std::string output;
 };
 
-// Runs mirt in `dir` with TMPDIR = dir/tmp and the given extra environment. The scanner is a
+// Runs mirt in `dir` with MIRT_STATE_DIR = dir/tmp and the given extra environment. The scanner is a
 // private one of the mirt process, on virtual time: these tests are about mirt, and stay fast
 // and deterministic (the shared device has tests of its own).
 inline MirtRun RunMirt(const fs::path& dir, const std::string& arguments, const std::string& environment = "") {
     const std::string mirt = ordavel::test::BinaryDir() + "/bin/mirt";
-    const std::string command = "cd '" + dir.string() + "' && env TMPDIR='" + (dir / "tmp").string() +
+    const std::string command = "cd '" + dir.string() + "' && env MIRT_STATE_DIR='" + (dir / "tmp").string() +
                                 "' MIRT_VIRTUAL_PRIVATE=1 " + environment + " '" + mirt + "' " + arguments + " 2>&1";
     MirtRun run;
     FILE* pipe = popen(command.c_str(), "r");

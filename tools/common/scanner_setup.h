@@ -1,5 +1,5 @@
-// Getting the scanner ready before the driver is loaded: the driver's files in the temporary
-// directory, and the choice between an attached scanner and the virtual one.
+// Getting the scanner ready before the driver is loaded: the driver's files in its directory,
+// and the choice between an attached scanner and the virtual one.
 #pragma once
 
 #include <functional>
@@ -11,7 +11,8 @@ namespace mirt {
 
 using Say = std::function<void(const std::string&)>;
 
-// The temporary directory the driver uses ($TMPDIR or /tmp).
+// The directory the driver keeps its files in: the per-user state directory ($MIRT_STATE_DIR,
+// else $XDG_STATE_HOME/mirt, else ~/.local/state/mirt), created private. Empty when unusable.
 std::string DriverTempDirectory();
 
 // Puts the reference "Mirt.def", the scanner description it names and linear gamma tables into

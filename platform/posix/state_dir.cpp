@@ -1,0 +1,85 @@
+// Finding, making and checking the per-user state directory.
+#include "platform/state_dir.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ordavel::platform {
+
+namespace {
+
+std::string Variable(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string HomeDirectory() {
+    std::string home = Variable("HOME");
+    if (!home.empty()) return home;
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return {};
+}
+
+// mkdir -p with 0700 for every directory it makes; existing ones are left as they are.
+bool MakeDirectories(const std::string& path, std::string& error) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "cannot create " + prefix + ": " + std::strerror(errno);
+            return false;
+        }
+        if (slash == std::string::npos) return true;
+    }
+}
+
+}  // namespace
+
+std::string StateDirectoryPath() {
+    if (std::string own = Variable(kStateDirVariable); !own.empty()) return own;
+    if (std::string xdg = Variable("XDG_STATE_HOME"); !xdg.empty() && xdg.front() == '/') return xdg + "/mirt";
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    return home + "/.local/state/mirt";
+}
+
+std::string EnsureStateDirectory(std::string& error) {
+    std::string path = StateDirectoryPath();
+    if (path.empty()) {
+        error = std::string("no state directory: set ") + kStateDirVariable + ", XDG_STATE_HOME or HOME";
+        return {};
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (!MakeDirectories(path, error)) return {};
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        error = "cannot examine " + path + ": " + std::strerror(errno);
+        return {};
+    }
+    if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) {
+        error = path + " is not a directory of its own (a link or a file is in its place)";
+        return {};
+    }
+    if (info.st_uid != ::geteuid()) {
+        error = path + " belongs to another user";
+        return {};
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        error = path + " may be written by other users; make it private (chmod 700)";
+        return {};
+    }
+    return path;
+}
+
+}  // namespace ordavel::platform
