@@ -1,6 +1,8 @@
 // The scan-to-file desk.
 #include "tests/support/pimlet_desk.h"
 
+#include "tests/support/command_output.h"
+
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -47,14 +49,10 @@ private:
 PimletRun Run(const std::string& command) {
     PimletRun run;
     const auto start = std::chrono::steady_clock::now();
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 4096> chunk{};
-    std::size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) run.output.append(chunk.data(), n);
-    const int status = ::pclose(pipe);
+    ordavel::test::CommandOutput out = ordavel::test::RunShellCommand(command);
+    run.output = std::move(out.output);
     run.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    run.result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.result = out.exitCode;
     return run;
 }
 

@@ -65,16 +65,7 @@ std::pair<double, double> DarkCentre(const GreyImage& image, double x, double y,
     return n > 0 ? std::pair{sx / n, sy / n} : std::pair{-1000.0, -1000.0};
 }
 
-std::string Command(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return out;
-    std::array<char, 4096> chunk{};
-    std::size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) out.append(chunk.data(), n);
-    pclose(pipe);
-    return out;
-}
+std::string Command(const std::string& command) { return ordavel::test::RunShellCommand(command).output; }
 
 bool HaveTool(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) == 0; }
 

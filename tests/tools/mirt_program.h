@@ -2,6 +2,8 @@
 // from a scratch folder that holds the driver's temporary directory (calibrated once per suite).
 #pragma once
 
+#include "tests/support/command_output.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,10 +22,7 @@ namespace mirt_test {
 
 namespace fs = std::filesystem;
 
-struct MirtRun {
-    int exitCode = -1;
-    std::string output;
-};
+using MirtRun = ordavel::test::CommandOutput;
 
 // Runs mirt in `dir` with MIRT_STATE_DIR = dir/tmp and the given extra environment. The scanner is a
 // private one of the mirt process, on virtual time: these tests are about mirt, and stay fast
@@ -31,16 +30,8 @@ struct MirtRun {
 inline MirtRun RunMirt(const fs::path& dir, const std::string& arguments, const std::string& environment = "") {
     const std::string mirt = ordavel::test::BinaryDir() + "/bin/mirt";
     const std::string command = "cd '" + dir.string() + "' && env MIRT_STATE_DIR='" + (dir / "tmp").string() +
-                                "' MIRT_VIRTUAL_PRIVATE=1 " + environment + " '" + mirt + "' " + arguments + " 2>&1";
-    MirtRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::array<char, 4096> chunk{};
-    std::size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) run.output.append(chunk.data(), n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+                                "' MIRT_VIRTUAL_PRIVATE=1 " + environment + " '" + mirt + "' " + arguments;
+    return ordavel::test::RunShellCommand(command);
 }
 
 inline std::vector<uint8_t> ReadFile(const fs::path& path) {
