@@ -142,7 +142,7 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   mkdir -p "$linux/tmp" "$linux/out" "$linux/registry" "$linux/runtime"
   "$here/driver-files.sh" "$linux/tmp" "$source_dir/data"
   sed 's/^Sheets=.*/Sheets=1/' "$source_dir/data/virtual/reference.ini" > "$scratch/scanner.ini"
-  linux_run=$(env TMPDIR="$linux/tmp" MIRT_REGISTRY="$linux/registry" MIRT_RUNTIME_DIR="$linux/runtime" \
+  linux_run=$(env MIRT_STATE_DIR="$linux/tmp" MIRT_REGISTRY="$linux/registry" MIRT_RUNTIME_DIR="$linux/runtime" \
       MIRT_WINDIR="$linux_build/windir" MIRT_VIRTUAL_SCANNER="$scratch/scanner.ini" MIRT_VIRTUAL_PRIVATE=1 \
       timeout 120 "$linux_build/bin/pimlet-scan" "$linux/out" page 8 200 1 0 2>&1 || true)
   [ -f "$linux/runtime/usbHalvex" ] && kill "$(cat "$linux/runtime/usbHalvex")" 2> /dev/null || true
