@@ -3,8 +3,8 @@
 //
 // These files must outlive a reboot (a calibration is made once, with the white sheet, and used
 // for months) and belong to one user, so the shared system temporary directory ($TMPDIR, /tmp),
-// which is emptied at boot and open to everybody, is the wrong home for them. The XDG base
-// directory specification names the place for exactly this kind of state: $XDG_STATE_HOME,
+// which is emptied at boot and open to everybody, is the wrong home for them. The desktop's
+// base directory convention has a place for exactly this kind of state: $XDG_STATE_HOME,
 // by default ~/.local/state. TMPDIR is not consulted: it names scratch space for files that may
 // vanish, the opposite of what a calibration needs.
 #pragma once
