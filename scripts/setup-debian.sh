@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libpng-dev libtiff-dev libcli11-dev
   libumockdev-dev umockdev libsane-dev
-  libhpdf-dev poppler-utils qpdf tmux
+  libhpdf-dev libjpeg-dev poppler-utils qpdf tmux
   sane-utils
 )
 

@@ -238,7 +238,8 @@ TEST_F(MirtBatch, ABadOutputDirectoryIsRefusedBeforeTheScannerIsTouched) {
     fs::remove_all(dir_ / "tmp");
     const MirtRun run = RunMirt(dir_, "scan -o blocker/scans", Scanner({"chart"}));
     EXPECT_EQ(run.exitCode, 8) << run.output;
-    EXPECT_NE(run.output.find("cannot create the output directory blocker/scans"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("cannot create the output directory blocker/scans: Not a directory"), std::string::npos)
+        << run.output;
     EXPECT_FALSE(fs::exists(dir_ / "tmp" / "cr.dat")) << "no calibration ran, no sheet moved";
     EXPECT_EQ(run.output.find("calibrat"), std::string::npos) << run.output;
 }
@@ -356,5 +357,39 @@ TEST(MirtInstall, TheInstalledProgramRunsFromItsOwnTree) {
     std::error_code ec;
     fs::remove_all(root, ec);
 }
+
+}  // namespace
+
+namespace {
+
+struct ToneCase {
+    const char* name;
+    const char* arguments;
+    double minDarkShare;  // of the ticket's pixels below 128 (grey) or black (line art)
+    double maxDarkShare;
+};
+
+class MirtTone : public MirtBatch, public ::testing::WithParamInterface<ToneCase> {};
+
+// The ticket's grey stock: white in line art at the middle threshold, black once the threshold
+// rises above the stock's grey; brightness and gamma move the grey page the same way.
+TEST_P(MirtTone, TheCurveReachesTheScan) {
+    const MirtRun run = RunMirt(dir_, std::string("scan --single --page ticket --trim -f png -o out ") + GetParam().arguments,
+                                Scanner({"ticket"}));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const GreyImage image = ReadPng(dir_ / "out" / "page001.png");
+    ASSERT_GT(image.pixels.size(), 0u);
+    const auto dark = std::count_if(image.pixels.begin(), image.pixels.end(), [](uint8_t v) { return v < 128; });
+    const double share = static_cast<double>(dark) / static_cast<double>(image.pixels.size());
+    EXPECT_GE(share, GetParam().minDarkShare);
+    EXPECT_LE(share, GetParam().maxDarkShare);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, MirtTone,
+                         ::testing::Values(ToneCase{"LineArtMiddleThreshold", "--mode lineart", 0.0, 0.2},
+                                           ToneCase{"LineArtThresholdAboveTheStock", "--mode lineart --threshold 250", 0.8, 1.0},
+                                           ToneCase{"GreyDarkened", "--brightness -150", 0.8, 1.0},
+                                           ToneCase{"GreyGammaLight", "--gamma 3.0", 0.0, 0.2}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace

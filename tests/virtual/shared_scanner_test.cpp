@@ -55,7 +55,7 @@ TEST(SharedScanner, TwoProgramsShareOneFeederAndTheTimeFollowsTheSpeed) {
     SharedScannerBench bench({"chart", "document", "chart"}, kSpeed);
 
     // Program A scans one sheet and leaves the rest in the feeder.
-    const ProgramRun a = bench.mirt("scan --single -o a");
+    const ProgramRun a = bench.mirt("scan --single --page narrow -o a");
     ASSERT_EQ(a.exitCode, 0) << a.output;
     auto scans = bench.paperScans();
     ASSERT_EQ(scans.size(), 1u);
@@ -73,7 +73,7 @@ TEST(SharedScanner, TwoProgramsShareOneFeederAndTheTimeFollowsTheSpeed) {
     EXPECT_GE(a.realSeconds, deviceSeconds / kSpeed);
 
     // Program B finds the same device: sheet 1 is where A left it, the others follow.
-    const ProgramRun b = bench.mirt("scan -o b");
+    const ProgramRun b = bench.mirt("scan --page narrow -o b");
     ASSERT_EQ(b.exitCode, 0) << b.output;
     scans = bench.paperScans();
     ASSERT_GE(scans.size(), 2u);

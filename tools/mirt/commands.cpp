@@ -2,6 +2,7 @@
 #include "tools/mirt/commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -227,7 +228,8 @@ int RunScan(const CommonOptions& common, const ScanCommand& command) {
     // Blocks SIGINT and SIGTERM for this thread and the writer thread started after it: they
     // are taken at the scan's progress points and between sheets, never inside a transfer.
     ordavel::platform::StopRequest stop;
-    const std::unique_ptr<PageSink> sink = scan.toStdout        ? MakeStdoutSink(scan.format)
+    const std::unique_ptr<PageSink> sink = command.discard       ? MakeDiscardSink()
+                                           : scan.toStdout        ? MakeStdoutSink(scan.format)
                                            : scan.document.empty() ? MakePageFileSink(scan.pattern, scan.format, scan.firstNumber)
                                                                    : MakeDocumentSink(scan.document, scan.format);
     ProgressBar progress(ordavel::platform::StderrIsTerminal());
@@ -242,16 +244,19 @@ int RunScan(const CommonOptions& common, const ScanCommand& command) {
             Tell("wrote " + file);
         }
     };
+    const auto started = std::chrono::steady_clock::now();
     const ScanOutcome outcome = ScanBatch(prepared.driver, scan.options, *sink, progress, stop, sayWritten);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     StopUsingToneCurve(prepared.tempDir);
     for (const std::string& note : outcome.unsaved) Tell(note);
     const std::string written = files.empty()        ? "no file written"
                                 : files.size() == 1 ? "wrote " + files.front()
                                                     : "wrote " + files.front() + " to " + files.back();
     if (command.writerStats && outcome.pages > 0) {
-        char line[96];
-        std::snprintf(line, sizeof line, "writer: %d page(s), %.1f ms of CPU per page", outcome.pages,
-                      outcome.writerCpuSeconds * 1000.0 / outcome.pages);
+        char line[160];
+        std::snprintf(line, sizeof line, "writer: %d page(s), %.2f ms of CPU per page; %.3f s, %.2f pages per minute",
+                      outcome.pages, outcome.writerCpuSeconds * 1000.0 / outcome.pages, seconds,
+                      outcome.pages * 60.0 / seconds);
         Tell(line);
     }
     if (outcome.exitCode != kExitOk) {

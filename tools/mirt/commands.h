@@ -33,7 +33,8 @@ struct ScanCommand {
     std::optional<PageFormat> format;  // -f; else the pattern's extension; else BMP
     bool multiPage = false;           // TIFF: one file for the batch (PDF always is)
     ToneSetting tone;
-    bool writerStats = false;         // report the writer thread's CPU per page
+    bool writerStats = false;         // report the writer thread's CPU per page and the pace
+    bool discard = false;             // write nothing (the scanner's own pace, for benchmarks)
 };
 
 int RunScan(const CommonOptions& common, const ScanCommand& command);

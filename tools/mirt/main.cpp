@@ -14,10 +14,11 @@ namespace {
 constexpr const char* kExitCodes =
     "Exit codes: 0 done (status: a sheet is ready); 1 driver failure (its text is shown);\n"
     "2 bad command line; 3 scanner not found; 4 paper jam (the page is not saved);\n"
-    "5 cover open; 6 communication failure; 7 not calibrated (insert the calibration sheet\n"
+    "5 cover open (after sheets: feeder empty or cover open); 6 communication failure;\n"
+    "7 not calibrated (insert the calibration sheet\n"
     "and run `mirt calibrate`); 8 a page file could not be written, or the output is not usable;\n"
     "9 the driver or its files could not be prepared; 10 the stored calibration is damaged;\n"
-    "11 feeder empty (or, after sheets, feeder empty or cover open); 12 out of memory;\n"
+    "11 feeder empty (no sheet scanned); 12 out of memory;\n"
     "13 the driver refused the request; 14 status: no sheet ready; 130/143 stopped by\n"
     "Ctrl-C/SIGTERM (the unfinished page is not saved).";
 
@@ -59,6 +60,7 @@ void AddScanOptions(CLI::App& scan, mirt::ScanCommand& c, std::string& format, s
         ->capture_default_str();
     scan.add_option("--gamma", gamma, "0.1 to 4.0 (1.0 is linear)")->capture_default_str();
     scan.add_flag("--writer-stats", c.writerStats, "report the writer's CPU time per page")->group("");
+    scan.add_flag("--discard", c.discard, "write nothing (the scanner's own pace)")->group("");
 }
 
 }  // namespace

@@ -139,7 +139,15 @@ private:
     PageFormat format_;
 };
 
+class DiscardSink final : public PageSink {
+public:
+    bool write(const PageImage&, std::vector<std::string>&, std::string&) override { return true; }
+    bool finish(std::vector<std::string>&, std::string&) override { return true; }
+};
+
 }  // namespace
+
+std::unique_ptr<PageSink> MakeDiscardSink() { return std::make_unique<DiscardSink>(); }
 
 std::unique_ptr<PageSink> MakePageFileSink(const std::string& pattern, PageFormat format, int firstNumber) {
     return std::make_unique<PageFileSink>(pattern, format, firstNumber);

@@ -25,6 +25,8 @@ std::unique_ptr<PageSink> MakePageFileSink(const std::string& pattern, PageForma
 // One file at `path` holding every page: PDF, or multi-page TIFF. Nothing is written for a batch
 // without pages.
 std::unique_ptr<PageSink> MakeDocumentSink(const std::string& path, PageFormat format);
+// Pages taken and dropped: the scanner's own pace, for the page benchmark.
+std::unique_ptr<PageSink> MakeDiscardSink();
 // The page (a single one) to standard output.
 std::unique_ptr<PageSink> MakeStdoutSink(PageFormat format);
 

@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
 #include <hpdf.h>
+#include <jpeglib.h>
 
 namespace mirt {
 
@@ -24,6 +26,44 @@ std::string LibraryError(const char* what, const HPDF_STATUS* last) {
     std::snprintf(text, sizeof text, "%s (PDF library error 0x%04X, detail %u)", what, static_cast<unsigned>(last[0]),
                   static_cast<unsigned>(last[1]));
     return text;
+}
+
+// A grey page as a baseline JPEG. The PDF library compresses Flate streams only when the whole
+// document is saved, which after a batch would cost every page's compression at once; a JPEG it
+// embeds as it is, so each page is compressed on the writer thread while the next is scanned.
+// Decided here: quality 90, at which scanned text and greys show no visible loss.
+constexpr int kJpegQuality = 90;
+
+void NoJpegOutput(j_common_ptr) {}
+
+bool EncodeJpeg(const PageImage& page, std::vector<uint8_t>& out) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jerr.output_message = NoJpegOutput;
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(page.width);
+    cinfo.image_height = static_cast<JDIMENSION>(page.height);
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kJpegQuality, TRUE);
+    cinfo.density_unit = 1;  // dots per inch
+    cinfo.X_density = static_cast<UINT16>(page.dpi);
+    cinfo.Y_density = static_cast<UINT16>(page.dpi);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(page.row(static_cast<int32_t>(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    out.assign(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return !out.empty();
 }
 
 }  // namespace
@@ -58,13 +98,12 @@ bool PdfDocument::addPage(const PageImage& page, std::string& error) {
                                                    static_cast<HPDF_UINT>(page.height),
                                                    static_cast<HPDF_UINT>(page.rowBytes), HPDF_FALSE, HPDF_TRUE);
     } else {
-        // The raw loader takes rows without padding.
-        std::vector<uint8_t> rows(static_cast<std::size_t>(page.width) * static_cast<std::size_t>(page.height));
-        for (int32_t y = 0; y < page.height; ++y) {
-            std::copy_n(page.row(y), page.width, rows.begin() + static_cast<std::ptrdiff_t>(y) * page.width);
+        std::vector<uint8_t> jpeg;
+        if (!EncodeJpeg(page, jpeg)) {
+            error = "cannot compress the page for the PDF";
+            return false;
         }
-        image = HPDF_LoadRawImageFromMem(doc, rows.data(), static_cast<HPDF_UINT>(page.width),
-                                         static_cast<HPDF_UINT>(page.height), HPDF_CS_DEVICE_GRAY, 8);
+        image = HPDF_LoadJpegImageFromMem(doc, jpeg.data(), static_cast<HPDF_UINT>(jpeg.size()));
     }
     if (image == nullptr) {
         error = LibraryError("cannot add the page image to the PDF", impl_->last);

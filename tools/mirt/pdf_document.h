@@ -1,5 +1,5 @@
 // A batch as one PDF: every page an image filling a page of the sheet's physical size (pixels
-// over the scan's resolution). Line art is stored CCITT Group 4, grey Flate-compressed.
+// over the scan's resolution). Line art is stored CCITT Group 4, grey as JPEG.
 #pragma once
 
 #include <memory>
