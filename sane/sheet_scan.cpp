@@ -64,7 +64,8 @@ SANE_Status Backend::start() {
         scanning_ = false;
         frame_.clear();
     }
-    cancelRequested_ = false;
+    // A cancel that came while another call ran is finished before the next sheet.
+    if (cancelRequested_.exchange(false)) finishCancel();
     if (pendingFailure_ != SANE_STATUS_GOOD) {
         // The feed after the last sheet failed: the batch ends here, with its cause.
         const SANE_Status status = pendingFailure_;

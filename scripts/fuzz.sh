@@ -52,6 +52,11 @@ seeds_work_file_fuzzer() {  # selector, line counts, then the file
 seeds_inf_file_fuzzer() {  # the installer's own INF files
   cp data/inf/*.INF "$1/"
 }
+seeds_sane_options_fuzzer() {  # (option, action, length, value) calls: mode Lineart, resolution 300, br-y 100 mm
+  printf '\002\001\010Lineart\000' > "$1/seed-lineart"
+  printf '\003\001\004\054\001\000\000' > "$1/seed-300"
+  printf '\013\001\004\000\000\144\000\006\001\004\000\000\062\000' > "$1/seed-area"
+}
 seeds_device_reply_fuzzer() {  # flow byte (0 page, 1 calibration), then the controller's script
   printf '\000' > "$1/seed-page"
   printf '\001' > "$1/seed-calibration"

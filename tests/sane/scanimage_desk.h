@@ -35,6 +35,7 @@ public:
     void forgetCalibration() const;
 
     // Runs `program arguments` in the desk's folder with the desk's environment, bounded in time.
+    // (Programs that never load the backend drop its sanitizer preload: "env -u LD_PRELOAD tool".)
     ProgramRun run(const std::string& program, const std::string& arguments, int timeoutSeconds = 60) const;
     ProgramRun scanimage(const std::string& arguments) const { return run("scanimage", arguments); }
 

@@ -120,7 +120,7 @@ double PageAgreement(const GreyImage& scan, const std::string& pageName, BedPlac
     // Each inch of the sheet is aligned at its own best vertical offset (a fed sheet lands within
     // the feed's poll latency, and the motor's pauses shift later lines by a line or two); the
     // aligned points of all inches are then judged together.
-    constexpr int kStep = 4;
+    constexpr int kStep = 6;
     constexpr int kBandLines = 200;
     const int lastRow = truth->rows - static_cast<int>(kDpi);  // the bottom inch is left out
     const double pageLeft = truth->columns / 2.0 - kPaperCentre;
