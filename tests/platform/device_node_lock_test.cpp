@@ -1,14 +1,20 @@
-// The device lock on the device node, between two processes: a read-only file stands in for
-// the node, as every user who may use the device can read its node but not write a file there.
+// The device lock on the device node, between processes and between users: every user who may
+// use the device can open its node, but none can write a lock file of their own beside it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include <sys/wait.h>
+#include <memory>
+#include <optional>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "platform/device_node_lock.h"
+#include "tests/support/child_process.h"
+#include "tests/support/param_names.h"
 #include "tests/support/scratch_files.h"
 
 namespace ordavel::platform {
@@ -28,45 +34,57 @@ TEST(DeviceNodeLock, ANodeThatCannotBeOpenedGivesNoLock) {
     EXPECT_FALSE(lock.unlock());
 }
 
-// A child process takes the lock and holds it until told to let go; meanwhile the parent (as
-// another user of the device would) cannot have it, and gets it once the child released it.
-TEST(DeviceNodeLock, ExcludesAnotherProcessUntilReleasedEvenOnAReadOnlyNode) {
+// Who holds the node and who wants it next. The node is a real character device node, as udev
+// makes them, with the mode that lets both users open it; a read-only node is enough to lock.
+struct TurnCase {
+    const char* name;
+    std::optional<unsigned> holder;     // the user of the process holding the lock; none: the test's
+    std::optional<unsigned> contender;  // the user who waits for it and takes it next
+    unsigned nodeMode;
+};
+
+void PrintTo(const TurnCase& c, std::ostream* os) { *os << c.name; }
+
+class DeviceNodeLockTurns : public ::testing::TestWithParam<TurnCase> {};
+
+// While one process holds the lock, another (of another user, perhaps) cannot have it; once the
+// holder is gone the other takes it, and then the first user can have it again: two users take
+// turns on one scanner.
+TEST_P(DeviceNodeLockTurns, ExcludesTheOtherUserUntilReleasedThenChangesHands) {
+    const TurnCase& c = GetParam();
+    if ((c.holder || c.contender) && !test::RunningAsRoot()) GTEST_SKIP() << "needs root to act as other users";
     test::ScratchDir dir("nodelock");
-    const std::string node = dir.write("node", "");
-    fs::permissions(node, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-
-    int held[2];
-    int release[2];
-    ASSERT_EQ(::pipe(held), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        DeviceNodeLock lock(node);
-        const char ok = lock.lock(2000) ? 'y' : 'n';
-        (void)!::write(held[1], &ok, 1);
-        char go = 0;
-        (void)!::read(release[0], &go, 1);
-        const bool unlocked = lock.unlock();
-        ::_exit(unlocked ? 0 : 1);
+    const std::string node = dir.file("node");
+    if (test::RunningAsRoot()) {
+        ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0600, ::makedev(1, 3)), 0);  // the null device's numbers
+    } else {
+        dir.write("node", "");
     }
-    char childHolds = 0;
-    ASSERT_EQ(::read(held[0], &childHolds, 1), 1);
-    ASSERT_EQ(childHolds, 'y');
-
-    DeviceNodeLock mine(node);
-    EXPECT_FALSE(mine.lock(20));  // held by the other process
-
-    const char go = 'g';
-    ASSERT_EQ(::write(release[1], &go, 1), 1);
-    EXPECT_TRUE(mine.lock(2000));  // waits for the release
-    EXPECT_TRUE(mine.unlock());
-
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    for (int fd : {held[0], held[1], release[0], release[1]}) ::close(fd);
+    ASSERT_EQ(::chmod(node.c_str(), c.nodeMode), 0);
+    const auto takes = [&node](uint32_t timeoutMs) {
+        return [&node, timeoutMs] {
+            DeviceNodeLock lock(node);
+            return lock.lock(timeoutMs) && lock.unlock() ? 0 : 1;
+        };
+    };
+    auto holder = std::make_unique<test::HoldingChild>(
+        // Never freed: the lock is held until the child is ended.
+        [&node] { return (new DeviceNodeLock(node))->lock(2000); },
+        c.holder);
+    ASSERT_TRUE(holder->holding());
+    EXPECT_EQ(test::RunInChild(takes(20), c.contender), 1) << "taken while another process held it";
+    holder.reset();  // the holder's process ends, and its lock with it
+    EXPECT_EQ(test::RunInChild(takes(2000), c.contender), 0) << "not taken once released";
+    EXPECT_EQ(test::RunInChild(takes(0), c.holder), 0) << "the first user cannot have it back";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, DeviceNodeLockTurns,
+    ::testing::Values(TurnCase{"OneUserInTwoProcessesOnAReadOnlyNode", std::nullopt, std::nullopt, 0444},
+                      TurnCase{"RootThenAnotherUser", std::nullopt, test::kOtherUser, 0666},
+                      TurnCase{"AnotherUserThenRoot", test::kOtherUser, std::nullopt, 0666},
+                      TurnCase{"TwoUsersOnANodeTheyMayOnlyRead", test::kOtherUser, 60002u, 0444}),
+    test::ReadableName{});
 
 // Two users of the device in one process (two openings) exclude each other as well.
 TEST(DeviceNodeLock, ExcludesASecondOpeningInTheSameProcess) {

@@ -1,6 +1,7 @@
 // Child processes for tests, by fork.
 #include "tests/support/child_process.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -12,7 +13,8 @@ namespace {
 
 bool BecomeUser(std::optional<unsigned> uid) {
     if (!uid) return true;
-    return ::setgid(static_cast<gid_t>(*uid)) == 0 && ::setuid(static_cast<uid_t>(*uid)) == 0;
+    // Root's supplementary groups go too: a second user of the machine has none of them.
+    return ::setgroups(0, nullptr) == 0 && ::setgid(static_cast<gid_t>(*uid)) == 0 && ::setuid(static_cast<uid_t>(*uid)) == 0;
 }
 
 int WaitFor(int pid) {
