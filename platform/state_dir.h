@@ -25,7 +25,7 @@ std::string StateDirectoryPath();
 
 // The state directory, created when missing (mode 0700, missing parents 0700 as the XDG rules
 // ask) and checked before use: it must be a directory itself, not a symbolic link, owned by this
-// user and not writable by other users. A directory of ours that others may write into is
+// user and not writable by other users, and hold no symbolic link. A directory of ours that others may write into is
 // refused rather than repaired: somebody chose that mode, and a stranger may already have planted
 // files in it. Empty with `error` saying why when it is unusable.
 std::string EnsureStateDirectory(std::string& error);

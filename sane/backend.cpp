@@ -46,9 +46,9 @@ SANE_Status Backend::init(const std::string& saneConfigDir) {
         config_.virtualScanners.push_back(fromEnvironment);
     }
     // The driver's files live in its own directory, never in the frontend's folder.
-    tempDir_ = DriverTempDirectory();
-    dataDir_ = DataDirectory();
     std::string error;
+    tempDir_ = DriverTempDirectory(error);
+    dataDir_ = DataDirectory();
     const DebugLog& log = log_;
     if (tempDir_.empty() ||
         !PrepareDriverFiles(tempDir_, dataDir_, [&log](const std::string& said) { log.say(LogLevel::Info, said); },

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +45,24 @@ bool MakeDirectories(const std::string& path, std::string& error) {
     }
 }
 
+// The first symbolic link among the directory's entries, empty when there is none (or the
+// directory cannot be listed, which the driver's own file operations then report).
+std::string FirstLinkIn(const std::string& dir) {
+    DIR* listing = ::opendir(dir.c_str());
+    if (listing == nullptr) return {};
+    std::string found;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string path = dir + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            found = path;
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
+}
+
 }  // namespace
 
 std::string StateDirectoryPath() {
@@ -77,6 +96,16 @@ std::string EnsureStateDirectory(std::string& error) {
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         error = path + " may be written by other users; make it private (chmod 700)";
+        return {};
+    }
+    // Every file in here is the driver's own. A link among them would have the driver read its
+    // settings from, or write its calibration into, whatever the link names; the directory is
+    // refused instead, saying which link, rather than the link being followed or silently
+    // replaced. Links above the directory (a home or ~/.local that is a link) are the user's
+    // own arrangement and are followed.
+    if (const std::string link = FirstLinkIn(path); !link.empty()) {
+        error = link + " is a symbolic link; the driver keeps only files of its own in " + path +
+                ": remove the link";
         return {};
     }
     return path;

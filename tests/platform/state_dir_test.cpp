@@ -119,6 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "not a directory of its own"},
         RefusalCase{"PlainFile", [](const std::string& dir, const std::string&) { ::close(::creat(dir.c_str(), 0600)); },
                     "not a directory of its own"},
+        RefusalCase{"LinkAmongItsFiles",
+                    [](const std::string& dir, const std::string& elsewhere) {
+                        fs::create_directory(dir);
+                        ::chmod(dir.c_str(), 0700);
+                        fs::create_symlink(elsewhere + "/cr.dat", dir + "/cr.dat");
+                    },
+                    "cr.dat is a symbolic link"},
         RefusalCase{"WritableByOthers",
                     [](const std::string& dir, const std::string&) {
                         fs::create_directory(dir);

@@ -3,6 +3,7 @@
 // scanner: the calibration lives in each user's state directory, survives the system temporary
 // directory being emptied, and one user's files are neither touched nor readable by another.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -62,6 +63,15 @@ public:
     MirtRun mirt(unsigned uid, const std::string& arguments) const {
         return run(uid, "env MIRT_VIRTUAL_PRIVATE=1 MIRT_VIRTUAL_SCANNER='" + scanner().string() + "' '" +
                             ordavel::test::BinaryDir() + "/bin/mirt' " + arguments);
+    }
+
+    // Everything under `path` (links themselves, not what they name) becomes the user's.
+    static void give(const fs::path& path, unsigned uid) {
+        ASSERT_EQ(::lchown(path.c_str(), uid, uid), 0) << path;
+        if (!fs::is_directory(fs::symlink_status(path))) return;
+        for (const auto& entry : fs::recursive_directory_iterator(path)) {
+            ASSERT_EQ(::lchown(entry.path().c_str(), uid, uid), 0) << entry.path();
+        }
     }
 
 private:
@@ -156,6 +166,71 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"TwoUsersTakeTurnsAcrossReboots",
                   {{Step::Scan, 0, true}, {Step::Reboot}, {Step::Scan, 1, true}, {Step::Reboot}, {Step::Scan, 0, false},
                    {Step::Scan, 1, false}, {Step::Reboot}, {Step::Scan, 0, false}}}),
+    ordavel::test::ReadableName{});
+
+}  // namespace
+
+namespace {
+
+using namespace mirt_test;
+
+// A symbolic link planted where the driver keeps its files: `name` in the state directory, or
+// the state directory itself when empty. It points into a folder of the user's other files.
+struct PlantedLinkCase {
+    const char* name;
+    const char* entry;
+    bool dangling;  // the link names a file that does not exist yet
+    const char* reason;
+};
+
+void PrintTo(const PlantedLinkCase& c, std::ostream* os) { *os << c.name; }
+
+class MirtPlantedLink : public ::testing::TestWithParam<PlantedLinkCase> {};
+
+TEST_P(MirtPlantedLink, IsRefusedWithItsNameAndNothingIsWrittenThroughIt) {
+    if (!ordavel::test::RunningAsRoot()) GTEST_SKIP() << "needs root to run as another user";
+    const PlantedLinkCase& c = GetParam();
+    Machine machine;
+    const unsigned uid = kUsers[0];
+    const fs::path others = machine.home(uid) / "documents";
+    const fs::path victim = others / "letter.txt";
+    const std::string victimText = "the user's own data\n";
+    const fs::path state = machine.stateDir(uid);
+    fs::create_directories(others);
+    fs::create_directories(state.parent_path());
+    { std::ofstream(victim) << victimText; }
+    const bool wholeDirectory = std::string(c.entry).empty();
+    const fs::path link = wholeDirectory ? state : state / c.entry;
+    if (!wholeDirectory) fs::create_directory(state);
+    fs::permissions(state.parent_path(), fs::perms::owner_all);
+    fs::create_symlink(wholeDirectory ? others : (c.dangling ? others / "new.dat" : victim), link);
+    machine.give(machine.home(uid), uid);
+
+    const MirtRun run = machine.mirt(uid, "scan --single --page narrow -o out");
+    EXPECT_EQ(run.exitCode, 9) << run.output;
+    EXPECT_NE(run.output.find(link.string() + c.reason), std::string::npos) << run.output;
+    // The link is left for the user to look at, and what it names is as it was.
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ordavel::test::ReadWholeFile(victim.string()), victimText);
+    std::vector<std::string> inOthers;
+    for (const auto& entry : fs::directory_iterator(others)) inOthers.push_back(entry.path().filename().string());
+    EXPECT_EQ(inOthers, std::vector<std::string>{"letter.txt"}) << "a file was made through the link";
+    const fs::path out = machine.home(uid) / "out";
+    EXPECT_TRUE(!fs::exists(out) || fs::is_empty(out)) << "scanned although the driver's files are unsafe";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plantings, MirtPlantedLink,
+    ::testing::Values(PlantedLinkCase{"TheStateDirectoryItself", "", false, " is not a directory of its own"},
+                      PlantedLinkCase{"TheCalibration", "cr.dat", false, " is a symbolic link"},
+                      PlantedLinkCase{"TheShadingData", "FINE.PXL", false, " is a symbolic link"},
+                      PlantedLinkCase{"AWorkFile", "finalscn.pxl", false, " is a symbolic link"},
+                      PlantedLinkCase{"TheSettings", "Mirt.def", false, " is a symbolic link"},
+                      PlantedLinkCase{"AGammaTable", "gamma_8.gam", false, " is a symbolic link"},
+                      PlantedLinkCase{"TheVirtualScannersCalibrationSheet", "mirt-calibration-scanner.ini", false,
+                                      " is a symbolic link"},
+                      PlantedLinkCase{"TheLockFile", "Mirt.lock", false, " is a symbolic link"},
+                      PlantedLinkCase{"ACalibrationNotYetMade", "calibration.commit", true, " is a symbolic link"}),
     ordavel::test::ReadableName{});
 
 }  // namespace

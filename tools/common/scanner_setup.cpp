@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -101,9 +103,11 @@ std::string WriteVirtualConfig(const std::string& tempDir, const fs::path& base,
                                const std::vector<std::string>& pages) {
     using ordavel::platform::WriteProfileString;
     const fs::path target = fs::path(tempDir) / name;
-    std::error_code ec;
-    fs::copy_file(base, target, fs::copy_options::overwrite_existing, ec);
+    // Replaced whole, never written through whatever stands at the name.
+    std::ifstream in(base, std::ios::binary);
+    const std::string content{std::istreambuf_iterator<char>(in), {}};
     const std::string path = target.string();
+    ordavel::platform::WriteFileAtomically(path, content);
     WriteProfileString(path, "Faults", "Count", "0");
     WriteProfileString(path, "Feeder", "First_Sheet", "Ready");
     WriteProfileString(path, "Feeder", "Sheets", std::to_string(pages.size()));
@@ -158,6 +162,8 @@ std::string DataDirectory() {
 }
 
 std::string DriverTempDirectory() { return ordavel::platform::SystemTemporaryDirectory(); }
+
+std::string DriverTempDirectory(std::string& error) { return ordavel::platform::SystemTemporaryDirectory(error); }
 
 bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, const Say& say, std::string& error) {
     const fs::path temp(tempDir);

@@ -14,6 +14,8 @@ using Say = std::function<void(const std::string&)>;
 // The directory the driver keeps its files in: the per-user state directory ($MIRT_STATE_DIR,
 // else $XDG_STATE_HOME/mirt, else ~/.local/state/mirt), created private. Empty when unusable.
 std::string DriverTempDirectory();
+// The same, with the reason when it is unusable (a link planted in it, another user's folder).
+std::string DriverTempDirectory(std::string& error);
 
 // Puts the reference "Mirt.def", the scanner description it names and linear gamma tables into
 // the temporary directory where they are missing, saying what it put there. Never overwrites.

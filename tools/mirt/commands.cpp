@@ -64,9 +64,9 @@ int ApplyDeviceChoice(const std::string& device, const std::string& tempDir) {
 // The driver's files in place and the scanner chosen (before the driver is loaded, which reads
 // the choice from the environment).
 int PrepareScanner(const std::string& device, Purpose purpose, Prepared& out) {
-    out.tempDir = DriverTempDirectory();
-    if (out.tempDir.empty()) return Fail("no usable temporary directory", kExitSetup);
     std::string error;
+    out.tempDir = DriverTempDirectory(error);
+    if (out.tempDir.empty()) return Fail("no usable directory for the driver's files: " + error, kExitSetup);
     if (!PrepareDriverFiles(out.tempDir, DataDirectory(), Tell, error)) return Fail(error, kExitSetup);
     if (const int rc = ApplyDeviceChoice(device, out.tempDir); rc != kExitOk) return rc;
     out.choice = ChooseScanner(out.tempDir, DataDirectory(), Tell);
@@ -336,8 +336,8 @@ int RunInfo(const CommonOptions& common) {
 
 int RunDevices(const CommonOptions& common) {
     (void)common;
-    const std::string tempDir = DriverTempDirectory();
     std::string error;
+    const std::string tempDir = DriverTempDirectory(error);
     if (tempDir.empty() || !PrepareDriverFiles(tempDir, DataDirectory(), [](const std::string&) {}, error)) {
         return Fail(error.empty() ? "no usable temporary directory" : error, kExitSetup);
     }
