@@ -62,7 +62,12 @@ SANE_Status Backend::init(const std::string& saneConfigDir) {
         devices_.push_back({"virtual" + std::to_string(i), "Sheet Scanner (virtual)", config_.virtualScanners[i]});
         log_.say(LogLevel::Info, "mirt:" + devices_.back().name + " is the virtual scanner of " + config_.virtualScanners[i]);
     }
-    if (ScannerAttached(tempDir_)) devices_.push_back({"usb", "Sheet Scanner", {}});
+    if (ScannerAttached(tempDir_)) {
+        devices_.push_back({"usb", "Sheet Scanner", {}});
+    } else if (const std::string problem = ScannerAccessProblem(); !problem.empty()) {
+        // Listed as no device, as SANE has no "present but forbidden"; the user is told why.
+        log_.say(LogLevel::User, problem);
+    }
     return SANE_STATUS_GOOD;
 }
 

@@ -14,6 +14,9 @@
 #include "platform/profile.h"
 #include "platform/temp_dir.h"
 #include "platform/usb_device_backend.h"
+#include "platform/usb_device_nodes.h"
+
+#include "mirt_usb_ids.h"
 
 namespace mirt {
 
@@ -191,7 +194,44 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
 
 namespace mirt {
 
-ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say) {
+std::string ScannerAccessProblem() {
+    for (const ordavel::platform::UsbDeviceNode& node : ordavel::platform::PresentUsbDeviceNodes()) {
+        if (node.vendor != MIRT_USB_VENDOR_ID || node.product != MIRT_SCANNER_PRODUCT_ID || node.openable) continue;
+        return "a scanner is attached (" + node.nodePath +
+               ") but this user may not open it: see the README's section \"Scanner access on Linux\" "
+               "(add yourself to the scanner group and log in again, or have the administrator run `install 5`)";
+    }
+    return {};
+}
+
+// Which marker says "a real scanner was set up here" is a trade-off. The administrator's udev
+// set-up for the scanner's identifiers (the installer's operation 5, or a rule or hardware
+// database entry of their own) is the machine's own record, seen by every user, and needs no
+// root from us: it is what we read first. A machine can also give a user the scanner without
+// it (the desktop's seat access, the scanner group with the distribution's own rules), so the
+// first use of an attached scanner is also recorded in the user's state directory: that one
+// covers only its user, which is no worse than the demo that user would otherwise get. A
+// marker of our own outside the user's directory would need root to write.
+bool MachineHadScanner(const std::string& tempDir) {
+    if (ordavel::platform::UsbAccessConfigured(MIRT_USB_VENDOR_ID, MIRT_SCANNER_PRODUCT_ID)) return true;
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(fs::path(tempDir) / kRealScannerMarker, ec));
+}
+
+namespace {
+
+void RecordRealScanner(const std::string& tempDir) {
+    const std::string marker = (fs::path(tempDir) / kRealScannerMarker).string();
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(marker, ec))) return;
+    ordavel::platform::WriteFileAtomically(
+        marker, "A real scanner was used from this account: mirt does not stand in the demonstration scanner\n"
+                "for a missing one (remove this file to have it do so again).\n");
+}
+
+}  // namespace
+
+ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say, bool demoRequested) {
     ScannerChoice choice;
     const std::string configured = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
     const std::string demoConfig = (fs::path(tempDir) / "mirt-demo-scanner.ini").string();
@@ -208,20 +248,37 @@ ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataD
         say("using the virtual scanner of " + configured);
         return choice;
     }
-    if (ScannerAttached(tempDir)) {
-        choice.kind = ScannerKind::Attached;
-        return choice;
+    if (!demoRequested) {
+        if (ScannerAttached(tempDir)) {
+            choice.kind = ScannerKind::Attached;
+            RecordRealScanner(tempDir);
+            return choice;
+        }
+        if (std::string problem = ScannerAccessProblem(); !problem.empty()) {
+            choice.kind = ScannerKind::None;
+            choice.accessDenied = true;
+            choice.problem = std::move(problem);
+            return choice;
+        }
+        if (MachineHadScanner(tempDir)) {
+            choice.kind = ScannerKind::None;
+            choice.problem = "no scanner is attached: connect the scanner and switch it on (this machine has had a "
+                             "scanner set up, so the demonstration scanner does not stand in for it; `-d demo` "
+                             "chooses it)";
+            return choice;
+        }
     }
     choice.demo = true;
     choice.virtualConfig = WriteVirtualDemoConfig(tempDir, dataDir);
-    (void)demoConfig;
     choice.firstSheetAtEntrance = false;
     ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", choice.virtualConfig);
     // The demonstration feeder is new for every run: a scanner of this process alone, on
     // virtual time, not a device shared with other programs.
     ordavel::platform::SetEnvironment("MIRT_VIRTUAL_PRIVATE", "1");
-    say("no scanner attached: using the reference virtual scanner with three sample pages "
-        "(test chart, ticket, document)");
+    say(demoRequested ? "using the demonstration scanner (the reference virtual scanner with three sample pages: "
+                        "test chart, ticket, document)"
+                      : "no scanner attached: using the demonstration scanner (the reference virtual scanner with "
+                        "three sample pages: test chart, ticket, document)");
     return choice;
 }
 

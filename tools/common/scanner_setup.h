@@ -30,19 +30,38 @@ using ordavel::calibration::StoredCalibration;
 // True when a USB scanner with the description's manufacturer and product strings is attached.
 bool ScannerAttached(const std::string& tempDir);
 
-enum class ScannerKind { Attached, Virtual };
+// None: no scanner may be used; the choice's `problem` says why.
+enum class ScannerKind { Attached, Virtual, None };
 
 struct ScannerChoice {
     ScannerKind kind = ScannerKind::Virtual;
     std::string virtualConfig;    // the virtual scanner's configuration, when virtual
     bool demo = false;            // the built-in demonstration feeder was set up
     bool firstSheetAtEntrance = false;
+    std::string problem;          // kind None: what the user is told
+    bool accessDenied = false;    // kind None: a scanner is attached that this user may not open
 };
 
-// MIRT_VIRTUAL_SCANNER when set; else an attached scanner with the description's USB names; else
-// the reference virtual scanner with three sample pages (written to the temporary directory and
-// selected through MIRT_VIRTUAL_SCANNER for the driver loaded afterwards).
-ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say);
+// The scanner to use, never the demonstration scanner where the user expects their own:
+// MIRT_VIRTUAL_SCANNER when set; else an attached scanner with the description's USB names;
+// else none when a scanner is attached that this user may not open, or when this machine has had
+// a real scanner set up (MachineHadScanner); else, on a machine that never had one (or when
+// `demoRequested`), the reference virtual scanner with three sample pages (written to the
+// temporary directory and selected through MIRT_VIRTUAL_SCANNER for the driver loaded
+// afterwards), saying so on every run.
+ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say,
+                            bool demoRequested = false);
+
+// What to tell a user when a scanner of ours is attached but they may not open its device node
+// (no udev access for them); empty when there is no such scanner.
+std::string ScannerAccessProblem();
+
+// The file in the driver's directory that records that this user has used a real scanner.
+inline constexpr const char* kRealScannerMarker = "real-scanner-used";
+
+// True when a real scanner has been set up on this machine: the administrator's udev set-up for
+// the scanner's identifiers, or this user's record of having used one.
+bool MachineHadScanner(const std::string& tempDir);
 
 // A virtual scanner configuration holding only the white calibration sheet at the ready
 // position, for calibrating the virtual scanner.

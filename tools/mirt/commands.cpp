@@ -51,7 +51,10 @@ int ApplyDeviceChoice(const std::string& device, const std::string& tempDir) {
     if (device == "usb" || device == "demo") {
         ordavel::platform::SetEnvironment("MIRT_VIRTUAL_SCANNER", "");
         const bool attached = ScannerAttached(tempDir);
-        if (device == "usb" && !attached) return Fail("no scanner is attached (see `mirt devices`)", kExitNoScanner);
+        if (device == "usb" && !attached) {
+            if (const std::string problem = ScannerAccessProblem(); !problem.empty()) return Fail(problem, kExitNoAccess);
+            return Fail("no scanner is attached (see `mirt devices`)", kExitNoScanner);
+        }
         if (device == "demo" && attached) {
             return Fail("a scanner is attached: the demonstration scanner stands in only for a missing one",
                         kExitNoScanner);
@@ -69,7 +72,10 @@ int PrepareScanner(const std::string& device, Purpose purpose, Prepared& out) {
     if (out.tempDir.empty()) return Fail("no usable directory for the driver's files: " + error, kExitSetup);
     if (!PrepareDriverFiles(out.tempDir, DataDirectory(), Tell, error)) return Fail(error, kExitSetup);
     if (const int rc = ApplyDeviceChoice(device, out.tempDir); rc != kExitOk) return rc;
-    out.choice = ChooseScanner(out.tempDir, DataDirectory(), Tell);
+    out.choice = ChooseScanner(out.tempDir, DataDirectory(), Tell, device == "demo");
+    if (out.choice.kind == ScannerKind::None) {
+        return Fail(out.choice.problem, out.choice.accessDenied ? kExitNoAccess : kExitNoScanner);
+    }
     const bool virtualScanner = out.choice.kind == ScannerKind::Virtual;
     if (virtualScanner && (purpose == Purpose::CalibrateWithSheet || (purpose == Purpose::Calibrate && out.choice.demo))) {
         // The demonstration feeder holds pages; calibration needs the white sheet alone.

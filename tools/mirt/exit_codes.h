@@ -23,6 +23,7 @@ enum ExitCode : int {
     kExitOutOfMemory = 12,       // "内存不足"
     kExitBadRequest = 13,        // the driver refused the scan request (area, resolution)
     kExitNotReady = 14,          // `mirt status`: the scanner answers but no sheet is ready
+    kExitNoAccess = 15,          // a scanner is attached that this user may not open (udev access: see the README)
     kExitInterrupted = 130,      // stopped by Ctrl-C or SIGTERM (the shells' 128 + SIGINT)
 };
 
