@@ -58,11 +58,7 @@ int CancelScenario(const ScanimageDesk& desk) {
     Backend backend(Callback);
     g_backend = &backend;
     if (backend.init(desk.configDir()) != SANE_STATUS_GOOD || backend.open("virtual0") != SANE_STATUS_GOOD) return kOpened;
-    // 270 mm, shorter than the chart and the document (see the scanimage batches).
-    SANE_Word length = SANE_FIX(270.0);
-    if (backend.control(mirt::sane_backend::kOptBrY, SANE_ACTION_SET_VALUE, &length, nullptr) != SANE_STATUS_GOOD) {
-        return kOpened;
-    }
+    // The default area, the whole bed: longer than every sheet.
     // A frontend that gives up half way through the chart's frame.
     if (backend.start() != SANE_STATUS_GOOD) return kFirstStart;
     ReadFrame(backend, 1 << 20);

@@ -102,7 +102,7 @@ TEST(SanedOnLoopback, ServesTheVirtualScannerToScanimageOverTheNetBackend) {
         << list.out;
 
     const ProgramRun batch =
-        desk.run(asClient, "-d net:127.0.0.1:mirt:virtual0 --batch=n%03d.pnm --format=pnm --source ADF -y 270");
+        desk.run(asClient, "-d net:127.0.0.1:mirt:virtual0 --batch=n%03d.pnm --format=pnm --source ADF");
     EXPECT_EQ(batch.exitCode, 0) << batch.err;
     EXPECT_NE(batch.err.find("Document feeder out of documents"), std::string::npos) << batch.err;
     const char* pages[] = {"chart", "document"};
