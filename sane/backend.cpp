@@ -64,6 +64,7 @@ SANE_Status Backend::init(const std::string& saneConfigDir) {
     }
     if (ScannerAttached(tempDir_)) {
         devices_.push_back({"usb", "Sheet Scanner", {}});
+        RecordRealScanner(tempDir_);  // mirt then never stands in its demonstration scanner for it
     } else if (const std::string problem = ScannerAccessProblem(); !problem.empty()) {
         // Listed as no device, as SANE has no "present but forbidden"; the user is told why.
         log_.say(LogLevel::User, problem);

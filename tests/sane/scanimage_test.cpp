@@ -10,9 +10,13 @@
 #include <functional>
 #include <regex>
 
+#include <unistd.h>
+
 #include "client/tone_curve.h"
+#include "mirt_usb_ids.h"
 #include "tests/sane/scanimage_desk.h"
 #include "tests/sane/scanned_image.h"
+#include "tests/support/fake_usb_tree.h"
 #include "tests/support/golden_file.h"
 #include "tests/support/scratch_files.h"
 #include "tests/support/test_paths.h"
@@ -81,6 +85,27 @@ TEST_F(Scanimage, ListsEveryConfiguredVirtualScannerUnderItsOwnName) {
     desk_.writeBackendConfig("#virtual " + desk_.scannerConfig() + "\n");
     run = desk_.scanimage("-L");
     EXPECT_EQ(run.out.find("mirt:"), std::string::npos) << run.out;
+}
+
+// Our scanner is plugged in but its device node is root's alone, as before the udev set-up: the
+// backend lists no device for it (SANE has no "present but forbidden") and tells the user why.
+TEST_F(Scanimage, AScannerTheUserMayNotOpenIsNotListedAndTheUserIsToldWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+    const std::string machine = desk_.file("machine");
+    ASSERT_TRUE(PlugInUsbDevice(machine, MIRT_USB_VENDOR_ID, MIRT_SCANNER_PRODUCT_ID, 7, 0600));
+    const std::string state = desk_.file("state-60001");
+    fs::create_directory(state);
+    ASSERT_EQ(::chown(state.c_str(), 60001, 60001), 0);
+    desk_.writeBackendConfig("# no virtual scanner\n");
+    const ProgramRun run = desk_.run("setpriv --reuid=60001 --regid=60001 --clear-groups env MIRT_STATE_DIR='" + state +
+                                         "' " + UsbTreeEnvironment(machine) + " scanimage",
+                                     "-L");
+    EXPECT_EQ(run.out.find("mirt:"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("[mirt] a scanner is attached (" + machine +
+                           "/dev/bus/usb/001/007) but this user may not open it: see the README's section \"Scanner "
+                           "access on Linux\""),
+              std::string::npos)
+        << run.err;
 }
 
 TEST_F(Scanimage, InstalledBackendIsFoundThroughDllD) {

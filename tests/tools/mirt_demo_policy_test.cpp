@@ -2,12 +2,10 @@
 // mirt as a real user on a scratch machine whose device tree, device nodes and udev folders are
 // the test's: a scanner the user may not open, a machine that had a scanner set up, and one that
 // never had one.
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <fstream>
 
 #include "mirt_usb_ids.h"
+#include "tests/support/fake_usb_tree.h"
 #include "tests/support/param_names.h"
 #include "tests/support/pimlet_pages.h"
 #include "tests/tools/scratch_machine.h"
@@ -41,29 +39,13 @@ class MirtDemoPolicy : public ::testing::TestWithParam<DemoCase> {
 protected:
     // A USB device in the machine's device tree with its node, root's alone.
     void plugIn(uint16_t vendor, uint16_t product) {
-        const fs::path device = machine_.root() / "sys" / "bus" / "usb" / "devices" / "1-2";
-        fs::create_directories(device);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%04x\n", vendor);
-        std::ofstream(device / "idVendor") << hex;
-        std::snprintf(hex, sizeof hex, "%04x\n", product);
-        std::ofstream(device / "idProduct") << hex;
-        std::ofstream(device / "busnum") << "1\n";
-        std::ofstream(device / "devnum") << "4\n";
-        const fs::path node = machine_.root() / "dev" / "bus" / "usb" / "001" / "004";
-        fs::create_directories(node.parent_path());
-        ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0600, ::makedev(1, 3)), 0);  // the null device's numbers
-        ASSERT_EQ(::chmod(node.c_str(), 0600), 0);
+        ASSERT_TRUE(ordavel::test::PlugInUsbDevice(machine_.root().string(), vendor, product, 4, 0600));
     }
     void write(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
         std::ofstream(path) << text;
     }
-    std::string environment() const {
-        const fs::path r = machine_.root();
-        return "MIRT_SYSFS='" + (r / "sys").string() + "' MIRT_DEVICE_NODES='" + (r / "dev").string() +
-               "' MIRT_UDEV_RULES_DIR='" + (r / "rules.d").string() + "' MIRT_UDEV_HWDB_DIR='" + (r / "hwdb.d").string() + "'";
-    }
+    std::string environment() const { return ordavel::test::UsbTreeEnvironment(machine_.root().string()); }
 
     Machine machine_;
 };

@@ -218,8 +218,6 @@ bool MachineHadScanner(const std::string& tempDir) {
     return fs::is_regular_file(fs::symlink_status(fs::path(tempDir) / kRealScannerMarker, ec));
 }
 
-namespace {
-
 void RecordRealScanner(const std::string& tempDir) {
     const std::string marker = (fs::path(tempDir) / kRealScannerMarker).string();
     std::error_code ec;
@@ -228,8 +226,6 @@ void RecordRealScanner(const std::string& tempDir) {
         marker, "A real scanner was used from this account: mirt does not stand in the demonstration scanner\n"
                 "for a missing one (remove this file to have it do so again).\n");
 }
-
-}  // namespace
 
 ScannerChoice ChooseScanner(const std::string& tempDir, const std::string& dataDir, const Say& say, bool demoRequested) {
     ScannerChoice choice;

@@ -63,6 +63,9 @@ inline constexpr const char* kRealScannerMarker = "real-scanner-used";
 // the scanner's identifiers, or this user's record of having used one.
 bool MachineHadScanner(const std::string& tempDir);
 
+// Records in the driver's directory that this user has an attached scanner (once).
+void RecordRealScanner(const std::string& tempDir);
+
 // A virtual scanner configuration holding only the white calibration sheet at the ready
 // position, for calibrating the virtual scanner.
 std::string WriteVirtualCalibrationConfig(const std::string& tempDir, const std::string& dataDir);
