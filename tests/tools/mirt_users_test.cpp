@@ -55,6 +55,7 @@ TEST_P(MirtUsers, EachUserKeepsAPrivateCalibrationAcrossReboots) {
                                                                           : "scan --single --page narrow -o " + out);
         ASSERT_EQ(run.exitCode, 0) << "user " << uid << ", step " << scans << ":\n" << run.output;
         EXPECT_EQ(Snapshot(machine.stateDir(other)), othersFiles) << "user " << uid << " changed another user's files";
+        EXPECT_TRUE(fs::is_empty(machine.tmp())) << "the driver's files belong in the state directory, not in $TMPDIR";
         if (step.kind == Step::Scan) {
             EXPECT_EQ(run.output.find("calibrating the virtual scanner") != std::string::npos, step.calibrates)
                 << "user " << uid << ", step " << scans << ":\n" << run.output;

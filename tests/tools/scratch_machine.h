@@ -62,6 +62,8 @@ public:
                             arguments);
     }
     const fs::path& root() const { return root_; }
+    // The system temporary directory of this boot ($TMPDIR of every run).
+    fs::path tmp() const { return root_ / ("tmp-boot" + std::to_string(boots_)); }
 
     // Everything under `path` (links themselves, not what they name) becomes the user's.
     static void give(const fs::path& path, unsigned uid) {
@@ -77,7 +79,6 @@ private:
         ASSERT_EQ(::chown(path.c_str(), uid, uid), 0) << path;
         ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
     }
-    fs::path tmp() const { return root_ / ("tmp-boot" + std::to_string(boots_)); }
     fs::path runtime(unsigned uid) const { return root_ / ("run-" + std::to_string(uid) + "-boot" + std::to_string(boots_)); }
     void boot() {
         fs::create_directory(tmp());
