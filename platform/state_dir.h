@@ -24,10 +24,11 @@ inline constexpr const char* kStateDirVariable = "MIRT_STATE_DIR";
 std::string StateDirectoryPath();
 
 // The state directory, created when missing (mode 0700, missing parents 0700 as the XDG rules
-// ask) and checked before use: it must be a directory itself, not a symbolic link, owned by this
-// user and not writable by other users, and hold no symbolic link. A directory of ours that others may write into is
-// refused rather than repaired: somebody chose that mode, and a stranger may already have planted
-// files in it. Empty with `error` saying why when it is unusable.
+// ask) and checked before use: it must be an absolute path, a directory itself and not a
+// symbolic link, owned by this user, not writable by other users, and hold no symbolic link. A
+// directory of ours that others may write into is refused rather than repaired: somebody chose
+// that mode, and a stranger may already have planted files in it. Empty with `error` saying why
+// when it is unusable.
 std::string EnsureStateDirectory(std::string& error);
 
 }  // namespace ordavel::platform

@@ -79,6 +79,14 @@ std::string EnsureStateDirectory(std::string& error) {
         error = std::string("no state directory: set ") + kStateDirVariable + ", XDG_STATE_HOME or HOME";
         return {};
     }
+    // A relative path (an override or HOME) would put the driver's files wherever each program
+    // happens to start, a different directory and calibration per folder: refused, as the XDG
+    // rules refuse a relative base.
+    if (path.front() != '/') {
+        error = "the state directory " + path + " is not an absolute path (set " + kStateDirVariable +
+                " or HOME to one)";
+        return {};
+    }
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (!MakeDirectories(path, error)) return {};
     struct stat info {};

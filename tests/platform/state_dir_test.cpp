@@ -134,6 +134,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "may be written by other users"}),
     [](const auto& param) { return std::string(param.param.name); });
 
+TEST_F(StateDirEnvironment, RelativeOverrideIsRefusedAndNothingIsCreated) {
+    const fs::path before = fs::current_path();
+    fs::current_path(scratch_.path());
+    Set("MIRT_STATE_DIR", "state");
+    std::string error;
+    EXPECT_EQ(SystemTemporaryDirectory(error), "");
+    EXPECT_NE(error.find("the state directory state is not an absolute path"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(scratch_.file("state")));
+    fs::current_path(before);
+}
+
 TEST_F(StateDirEnvironment, OfAnotherUserIsNotUsed) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a directory away";
     const std::string dir = scratch_.file("theirs");
