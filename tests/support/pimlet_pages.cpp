@@ -72,7 +72,7 @@ std::vector<double> GroundTruthAgreement(const std::vector<std::string>& pages, 
     return agreement;
 }
 
-double AlignedAgreement(const std::string& pageName, const Bitmap& bmp) {
+double AlignedAgreement(const std::string& pageName, const Bitmap& bmp, int32_t reach) {
     const auto page = virtual_scanner::MakeBuiltinPage(pageName);
     if (!page || bmp.bytes.size() < 62) return 0;
     // The reference scanner: 200 dpi, sheets centred on imaging pixel 840; the window starts at 284.
@@ -91,7 +91,7 @@ double AlignedAgreement(const std::string& pageName, const Bitmap& bmp) {
     }();
     if (travel.size() < bmp.height()) return 0;
     double best = 0;
-    for (int32_t offset = -400; offset <= 400; offset += 2) {
+    for (int32_t offset = -reach; offset <= reach; offset += 2) {
         std::vector<double> scanned, truth;
         for (uint32_t y = 0; y < bmp.height(); y += 8) {
             const double yInches = travel[y] + offset / kDpi;

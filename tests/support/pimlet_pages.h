@@ -41,6 +41,8 @@ std::vector<double> GroundTruthAgreement(const std::vector<std::string>& pages, 
 // How a grey narrow-window page follows the built-in page `pageName` wherever the feed stopped
 // the sheet: the best correlation with the reflectance over the sheet's possible vertical
 // offsets. For scanners on real time, where the feed's stopping point is not reproducible.
-double AlignedAgreement(const std::string& pageName, const Bitmap& bmp);
+// `reach`: the largest offset tried, in lines (a scan from the ready position on virtual time
+// needs only a few).
+double AlignedAgreement(const std::string& pageName, const Bitmap& bmp, int32_t reach = 400);
 
 }  // namespace ordavel::test

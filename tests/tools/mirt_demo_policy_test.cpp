@@ -87,7 +87,7 @@ TEST_P(MirtDemoPolicy, NeverScansTheDemonstrationScannerWhereTheUsersOwnIsExpect
         const fs::path page = machine_.home(uid) / out / "page001.bmp";
         if (c.exitCode == 0) {
             const ordavel::test::Bitmap bmp{ReadFile(page)};
-            EXPECT_GT(ordavel::test::AlignedAgreement("chart", bmp), 0.9) << "the demonstration feeder's first sheet";
+            EXPECT_GT(ordavel::test::AlignedAgreement("chart", bmp, kReach), 0.9) << "the demonstration feeder's first sheet";
         } else {
             EXPECT_FALSE(fs::exists(page)) << "scanned although no scanner of the user's may be used";
         }

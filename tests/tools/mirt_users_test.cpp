@@ -60,7 +60,7 @@ TEST_P(MirtUsers, EachUserKeepsAPrivateCalibrationAcrossReboots) {
             EXPECT_EQ(run.output.find("calibrating the virtual scanner") != std::string::npos, step.calibrates)
                 << "user " << uid << ", step " << scans << ":\n" << run.output;
             const ordavel::test::Bitmap page{ReadFile(machine.home(uid) / out / "page001.bmp")};
-            EXPECT_GT(ordavel::test::AlignedAgreement("chart", page), 0.9) << "user " << uid << ", step " << scans;
+            EXPECT_GT(ordavel::test::AlignedAgreement("chart", page, kReach), 0.9) << "user " << uid << ", step " << scans;
         }
     }
     for (int user = 0; user < 2; ++user) {

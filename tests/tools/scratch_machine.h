@@ -14,6 +14,10 @@ namespace mirt_test {
 // Two users of the machine, neither of them root, so that each direction of "unreadable" counts.
 inline constexpr unsigned kUsers[] = {60001, 60002};
 
+// How far (in lines) a page scanned from the ready position on virtual time may lie from where
+// the ground truth puts it.
+inline constexpr int32_t kReach = 20;
+
 class Machine {
 public:
     Machine() : root_(ordavel::test::MakeScratchDir("machine")) {
