@@ -64,20 +64,22 @@ std::string Hex4(uint16_t value) {
 
 }  // namespace
 
-std::vector<UsbDeviceNode> PresentUsbDeviceNodes() {
+std::vector<UsbDeviceNode> PresentUsbDeviceNodes(uint16_t vendor, uint16_t product) {
     const fs::path devices = fs::path(RootOr(kSysfsVariable, "/sys")) / "bus" / "usb" / "devices";
     const std::string nodes = RootOr(kDeviceNodesVariable, "/dev");
     std::vector<UsbDeviceNode> found;
     std::error_code ec;
     for (fs::directory_iterator it(devices, ec), end; !ec && it != end; it.increment(ec)) {
-        const auto vendor = Number(Attribute(it->path() / "idVendor"), 16);
-        const auto product = Number(Attribute(it->path() / "idProduct"), 16);
+        if (Number(Attribute(it->path() / "idVendor"), 16) != vendor ||
+            Number(Attribute(it->path() / "idProduct"), 16) != product) {
+            continue;
+        }
         const auto bus = Number(Attribute(it->path() / "busnum"), 10);
         const auto address = Number(Attribute(it->path() / "devnum"), 10);
-        if (!vendor || !product || !bus || !address || *vendor > 0xFFFF || *product > 0xFFFF) continue;
+        if (!bus || !address) continue;
         UsbDeviceNode node;
-        node.vendor = static_cast<uint16_t>(*vendor);
-        node.product = static_cast<uint16_t>(*product);
+        node.vendor = vendor;
+        node.product = product;
         char relative[32];
         std::snprintf(relative, sizeof relative, "/bus/usb/%03u/%03u", *bus, *address);
         node.nodePath = nodes + relative;

@@ -26,8 +26,10 @@ struct UsbDeviceNode {
     bool openable = false;  // this user may open the node for reading and writing, as libusb does
 };
 
-// Every USB device of <sysfs>/bus/usb/devices with readable identifiers and bus address.
-std::vector<UsbDeviceNode> PresentUsbDeviceNodes();
+// The USB devices of <sysfs>/bus/usb/devices with these identifiers and a readable bus address.
+// Only their nodes are opened to try them: opening a node wakes a suspended device, which other
+// devices are spared.
+std::vector<UsbDeviceNode> PresentUsbDeviceNodes(uint16_t vendor, uint16_t product);
 
 // True when the administrator has set the device manager up for the device: a udev rule
 // (<rules>/*.rules) or hardware database entry (<hwdb>/*.hwdb) that names its vendor and

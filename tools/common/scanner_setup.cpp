@@ -195,8 +195,8 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
 namespace mirt {
 
 std::string ScannerAccessProblem() {
-    for (const ordavel::platform::UsbDeviceNode& node : ordavel::platform::PresentUsbDeviceNodes()) {
-        if (node.vendor != MIRT_USB_VENDOR_ID || node.product != MIRT_SCANNER_PRODUCT_ID || node.openable) continue;
+    for (const auto& node : ordavel::platform::PresentUsbDeviceNodes(MIRT_USB_VENDOR_ID, MIRT_SCANNER_PRODUCT_ID)) {
+        if (node.openable) continue;
         return "a scanner is attached (" + node.nodePath +
                ") but this user may not open it: see the README's section \"Scanner access on Linux\" "
                "(add yourself to the scanner group and log in again, or have the administrator run `install 5`)";
