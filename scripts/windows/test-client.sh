@@ -196,7 +196,8 @@ if [ -f "$build/bin/Ordavel.dll" ] && [ -x "$linux_build/bin/pimlet-scan" ]; the
   [ -s "$scratch/boxes.txt" ] && fail "message boxes during the scan: $(cat "$scratch/boxes.txt")"
   kill "$watchdog" 2> /dev/null || true
 else
-  echo "skip: ScanToFile (needs Ordavel.dll in $build/bin and pimlet-scan in $linux_build/bin)"
+  # Not a skip: without the reference the comparison would pass unseen.
+  fail "ScanToFile not run: it needs Ordavel.dll in $build/bin and the Linux build's pimlet-scan in $linux_build/bin"
 fi
 
 # ---- the monitor's end ------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "platform/temp_dir.h"
 #include "tests/support/test_paths.h"
 
 namespace ordavel::test {
@@ -18,7 +19,8 @@ ScratchDir::~ScratchDir() {
 }
 
 std::string ScratchDir::file(std::string_view name) const {
-    return path_ + "/" + std::string(name);
+    // The system's own separator, as the driver joins its paths: tests compare messages naming them.
+    return path_ + platform::kPathSeparator + std::string(name);
 }
 
 std::string ScratchDir::write(std::string_view name, std::string_view content) const {

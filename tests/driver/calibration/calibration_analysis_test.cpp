@@ -7,10 +7,12 @@
 #include <algorithm>
 
 #include <filesystem>
+#include <ostream>
 
 #include "driver/calibration/calibration.h"
 #include "driver/calibration/calibration_set.h"
 #include "tests/driver/calibration/calibration_fixture.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::calibration::test {
 namespace {
@@ -234,6 +236,9 @@ struct FailureCase {
     const char* message;
 };
 
+// A failing case prints as its name, not as the bytes of the record.
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
 class AnalysisFailureTest : public CalibrationTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(AnalysisFailureTest, ReportsAndFails) {
@@ -257,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ImpossiblyWide", "v2\n70000\n0.00\n0\n4\n4\n1\n200\n200\n2\n", "Coarse", "读扫描文件错误"},
         FailureCase{"UnknownMode", "v2\n4\n0.00\n0\n4\n4\n1\n200\n200\n2\n", "Medium",
                     "Unknown calibration analysis mode Medium"}),
-    [](const auto& param) { return std::string(param.param.name); });
+    ordavel::test::ReadableName{});
 
 }  // namespace
 }  // namespace ordavel::calibration::test

@@ -25,7 +25,7 @@ protected:
     CalibrationTest()
         : dir_(ordavel::test::MakeScratchDir("calibration")),
           ctx_(DriverEnvironment{std::make_shared<platform::VirtualClock>(),
-                                 std::make_shared<platform::DeviceList>(), dir_, dir_}) {
+                                 std::make_shared<platform::DeviceList>(), dir_, dir_, true}) {
         auto& d = ctx_.description;
         d.Red_Target = d.Green_Target = d.Blue_Target = 0xD000;
         d.Min_Red_Target = d.Min_Green_Target = d.Min_Blue_Target = 0x0400;

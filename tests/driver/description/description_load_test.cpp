@@ -11,6 +11,7 @@
 
 #include "driver/description/override_section.h"
 #include "driver/description/resolution_list.h"
+#include "platform/temp_dir.h"
 #include "tests/support/test_context.h"
 #include "tests/support/test_paths.h"
 #include "tests/support/param_names.h"
@@ -318,6 +319,8 @@ struct SettingsCase {
     std::string expectedMessageEnd;  // the whole message, or its end for path messages
 };
 
+void PrintTo(const SettingsCase& c, std::ostream* out) { *out << c.name; }
+
 class BadSettingsFile : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(BadSettingsFile, FailsWithMessage) {
@@ -338,7 +341,8 @@ INSTANTIATE_TEST_SUITE_P(
                      "ScannerFile= not found in Mirt.def"},
         SettingsCase{"KeyInOtherSection", "[TWAINSCAN]\nScannerFile=Mirt9832.dsc\n", "ScannerFile= not found in Mirt.def"},
         SettingsCase{"SectionWithoutKey", "[SETUP]\nDebug=1\n", "ScannerFile= not found in Mirt.def"},
-        SettingsCase{"NamesMissingFile", "[setup]\nscannerfile = nothing.dsc \n", "/nothing.dsc not found"},
+        SettingsCase{"NamesMissingFile", "[setup]\nscannerfile = nothing.dsc \n",
+                     platform::kPathSeparator + std::string("nothing.dsc not found")},
         SettingsCase{"OverlongName", "[SETUP]\nScannerFile=" + std::string(1000, 'n') + "\n", "nnnnn"}),
     [](const auto& p) { return std::string(p.param.name); });
 

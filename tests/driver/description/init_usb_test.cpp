@@ -21,7 +21,7 @@ const char* const kNotFound = "未发现 Mirt Sheet Scanner 设备";
 class InitUsbWithoutScanner : public ::testing::Test {
 protected:
     InitUsbWithoutScanner() { scratch.ctx().description = HandDescription(1); }
-    std::string settingsPath() const { return scratch.tempDir() + "/Mirt.def"; }
+    std::string settingsPath() const { return scratch.temp().file("Mirt.def"); }
     TestContext scratch{"init"};
 };
 

@@ -34,7 +34,7 @@ TEST(WorkFileJob, RecognisedByTheFileNameIgnoringCase) {
 TEST(ProbeToggle, NestedCallNamesTheProbeFileAndClearsTheToggle) {
     TestContext scratch("toggle");
     scratch.ctx().engine.setup.probeToggle = true;
-    EXPECT_EQ(MeasureTransferRate(scratch.ctx(), "finalscn", false), scratch.tempDir() + "/pcrate.pxl");
+    EXPECT_EQ(MeasureTransferRate(scratch.ctx(), "finalscn", false), scratch.temp().file("pcrate.pxl"));
     EXPECT_FALSE(scratch.ctx().engine.setup.probeToggle);
 }
 
@@ -68,7 +68,7 @@ TEST(SetupScanRes, FailsInInitialisationAndClearsProgress) {
         scratch.ctx().engine.info.progressPos = 77;
         EXPECT_FALSE(SetupScanRes(scratch.ctx(), final, false));
         EXPECT_EQ(scratch.ctx().engine.info.progressPos, 0);
-        EXPECT_EQ(scratch.messages(), std::vector<std::string>{scratch.tempDir() + "/Mirt.def not found"});
+        EXPECT_EQ(scratch.messages(), std::vector<std::string>{scratch.temp().file("Mirt.def") + " not found"});
     }
 }
 
