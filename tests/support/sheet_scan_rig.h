@@ -93,10 +93,14 @@ public:
     // 1 when the paper-empty check says no sheet is at the sensors, 0 when one is, -1 on failure.
     int32_t PaperEmpty();
     int32_t Stop();
+    // A test whose fault cuts commands short (a partial OUT transfer) lets the chip see the
+    // truncated commands; the rig otherwise fails a test whose chip saw a malformed one.
+    void tolerateProtocolErrors() { tolerateProtocolErrors_ = true; }
 
 private:
     TestContext scratch_;
     std::shared_ptr<virtual_scanner::VirtualScanner> scanner_;
+    bool tolerateProtocolErrors_ = false;
 };
 
 // How a grey page follows the paper: the correlation of its values with the reflectance (0 when
