@@ -27,10 +27,18 @@ public:
     virtual bool read(std::span<uint8_t> buffer, std::size_t& received) = 0;
 };
 
+// A USB device's vendor and product identifiers (idVendor, idProduct of its device descriptor).
+struct UsbDeviceId {
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+    bool operator==(const UsbDeviceId&) const = default;
+};
+
 struct DeviceInfo {
     std::u16string vendorDescription;  // e.g. the USB manufacturer string
     std::u16string deviceDescription;  // e.g. the USB product string
     std::string internalName;          // backend-specific name used to open the device
+    UsbDeviceId usbId{};               // 0:0 where the backend does not know it (not on USB)
 };
 
 class DeviceBackend {
@@ -39,6 +47,10 @@ public:
     virtual std::vector<DeviceInfo> devices() = 0;
     // Opens the device of that internal name in data mode; null on failure.
     virtual std::unique_ptr<RawPipe> open(const std::string& internalName) = 0;
+    // Devices that are there but this user may not open (their device node refuses access), with
+    // what can be known without opening them: identifiers and internal name, no descriptions.
+    // Backends whose devices are always open to their users have none.
+    virtual std::vector<DeviceInfo> inaccessibleDevices() { return {}; }
 };
 
 // Devices of several backends, in backend order (first added first listed).
@@ -47,6 +59,8 @@ public:
     void addBackend(std::shared_ptr<DeviceBackend> backend);
     std::vector<DeviceInfo> devices();
     std::unique_ptr<RawPipe> open(const std::string& internalName);
+    // Every backend's devices that are there but may not be opened by this user.
+    std::vector<DeviceInfo> inaccessibleDevices();
 
 private:
     std::vector<std::shared_ptr<DeviceBackend>> backends_;

@@ -91,6 +91,10 @@ std::string NameOf(libusb_device* device) {
     return name;
 }
 
+UsbDeviceId IdOf(const libusb_device_descriptor& descriptor) {
+    return {descriptor.idVendor, descriptor.idProduct};
+}
+
 uint64_t MonotonicMs() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -171,7 +175,28 @@ public:
             libusb_close(handle);
             // Listed once per language with names of its own, so the description finds the
             // device in whichever of its languages it names it.
-            for (const UsbNames& n : names) found.push_back({n.manufacturer, n.product, NameOf(list[i])});
+            for (const UsbNames& n : names) {
+                found.push_back({n.manufacturer, n.product, NameOf(list[i]), IdOf(descriptor)});
+            }
+        }
+        return found;
+    }
+
+    std::vector<DeviceInfo> inaccessibleDevices() override {
+        std::vector<DeviceInfo> found;
+        if (!started()) return found;
+        UsbDeviceListing list(session_->context());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(list[i], &descriptor) != 0) continue;
+            // The descriptor comes from sysfs, readable by all; only the open needs the node.
+            libusb_device_handle* handle = nullptr;
+            const int rc = libusb_open(list[i], &handle);
+            if (rc == 0) {
+                libusb_close(handle);
+                continue;
+            }
+            if (rc == LIBUSB_ERROR_ACCESS) found.push_back({{}, {}, NameOf(list[i]), IdOf(descriptor)});
         }
         return found;
     }

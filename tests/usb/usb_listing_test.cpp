@@ -1,7 +1,13 @@
-// The libusb backend finds the presented scanner by its strings and identifiers.
+// The libusb backend lists the presented device by its strings in each of its languages and by
+// its identifiers. (A node this user may not open cannot be played here: umockdev's preload
+// ends the process when it cannot reach the node's handler instead of failing the open.)
 #include <gtest/gtest.h>
 
-#include "mirt_usb_ids.h"
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/device_list.h"
 #include "platform/usb_device_backend.h"
 #include "tests/support/virtual_rig.h"
 #include "tests/usb/usb_scanner_device.h"
@@ -9,20 +15,77 @@
 namespace ordavel::test {
 namespace {
 
-TEST(UsbListing, FindsThePresentedScanner) {
-    auto clock = std::make_shared<platform::VirtualClock>();
-    std::string error;
-    auto scanner = virtual_scanner::VirtualScanner::Create(ReferenceScannerConfig(), clock, error);
-    ASSERT_TRUE(scanner) << error;
-    UsbScannerDevice device(scanner, ScannerIdentity());
-    ASSERT_TRUE(device.ready());
-    auto backend = platform::MakeUsbDeviceBackend();
-    const auto devices = backend->devices();
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0].vendorDescription, u"Mirt");
-    EXPECT_EQ(devices[0].deviceDescription, u"Mirt Sheet Scanner");
-    EXPECT_EQ(devices[0].internalName, "usb:001:002");
+struct Listed {
+    std::u16string manufacturer, product;
+    bool operator==(const Listed&) const = default;
+};
+
+struct ListingCase {
+    const char* name;
+    UsbIdentity identity;
+    std::vector<Listed> listed;  // in the device's language order
+    bool isTheScanner;           // carries the scanner's identifiers
+};
+
+void PrintTo(const ListingCase& c, std::ostream* os) { *os << c.name; }
+
+UsbIdentity WithNames(std::vector<UsbLanguageNames> names, uint16_t vendor = MIRT_USB_VENDOR_ID,
+                      uint16_t product = MIRT_SCANNER_PRODUCT_ID) {
+    UsbIdentity id = ScannerIdentity();
+    id.names = std::move(names);
+    id.vendor = vendor;
+    id.product = product;
+    return id;
 }
+
+std::shared_ptr<virtual_scanner::VirtualScanner> ReferenceScanner() {
+    std::string error;
+    auto scanner = virtual_scanner::VirtualScanner::Create(ReferenceScannerConfig(),
+                                                           std::make_shared<platform::VirtualClock>(), error);
+    EXPECT_TRUE(scanner) << error;
+    return scanner;
+}
+
+class UsbListing : public ::testing::TestWithParam<ListingCase> {};
+
+TEST_P(UsbListing, ListsTheDeviceByItsNamesAndIdentifiers) {
+    const ListingCase& c = GetParam();
+    UsbScannerDevice device(ReferenceScanner(), c.identity);
+    ASSERT_TRUE(device.ready());
+    platform::DeviceList list;
+    list.addBackend(platform::MakeUsbDeviceBackend());
+    const std::vector<platform::DeviceInfo> devices = list.devices();
+
+    std::vector<Listed> listed;
+    for (const platform::DeviceInfo& d : devices) {
+        listed.push_back({d.vendorDescription, d.deviceDescription});
+        EXPECT_EQ(d.internalName, "0:usb:001:002");
+        EXPECT_EQ(platform::UsbIdText(d.usbId), platform::UsbIdText({c.identity.vendor, c.identity.product}));
+    }
+    EXPECT_EQ(listed, c.listed);
+    EXPECT_EQ(platform::WithUsbIds(devices, {&platform::kScannerUsbId, 1}).size(), c.isTheScanner ? listed.size() : 0u);
+    EXPECT_TRUE(list.inaccessibleDevices().empty()) << "the device was opened";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usb, UsbListing,
+    ::testing::Values(
+        ListingCase{"TheScanner", ScannerIdentity(), {{u"Mirt", u"Mirt Sheet Scanner"}}, true},
+        // Listed once per language with names of its own, so a description in either finds it.
+        ListingCase{"NamesInTwoLanguages",
+                    WithNames({{0x0804, u"\u7c73\u7279", u"\u9001\u7eb8\u626b\u63cf\u4eea"},
+                               {0x0409, u"Mirt", u"Mirt Sheet Scanner"}}),
+                    {{u"\u7c73\u7279", u"\u9001\u7eb8\u626b\u63cf\u4eea"}, {u"Mirt", u"Mirt Sheet Scanner"}},
+                    true},
+        ListingCase{"SameNamesInTwoLanguages",
+                    WithNames({{0x0407, u"Mirt", u"Mirt Sheet Scanner"}, {0x0409, u"Mirt", u"Mirt Sheet Scanner"}}),
+                    {{u"Mirt", u"Mirt Sheet Scanner"}},
+                    true},
+        // The scanner's names on other identifiers: listed, but not the scanner by its identifiers.
+        ListingCase{"OtherIdentifiers", WithNames({{0x0409, u"Mirt", u"Mirt Sheet Scanner"}}, 0x1234, 0x5C01),
+                    {{u"Mirt", u"Mirt Sheet Scanner"}},
+                    false}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace ordavel::test

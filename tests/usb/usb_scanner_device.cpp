@@ -64,6 +64,24 @@ std::vector<uint8_t> StringDescriptor(const std::u16string& text) {
     return d;
 }
 
+// Names of the basic multilingual plane, as the test identities use.
+std::string Utf8(const std::u16string& text) {
+    std::string out;
+    for (const char16_t c : text) {
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
 template <typename T>
 struct GObjectRef {
     T* p = nullptr;
@@ -345,10 +363,11 @@ UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScann
                   "A: busnum=%u\\n\nA: devnum=%u\\n\nA: idVendor=%04x\\n\nA: idProduct=%04x\\n\n",
                   id.bus, id.address, nodePath().c_str(), id.vendor, id.product, id.bus, id.address, id.vendor,
                   id.product);
+    // The kernel publishes the strings of the device's first language, in UTF-8.
     std::string manufacturer, product;
     if (!id.names.empty()) {
-        for (const char16_t c : id.names.front().manufacturer) manufacturer.push_back(static_cast<char>(c));
-        for (const char16_t c : id.names.front().product) product.push_back(static_cast<char>(c));
+        manufacturer = Utf8(id.names.front().manufacturer);
+        product = Utf8(id.names.front().product);
     }
     char sysname[32];
     std::snprintf(sysname, sizeof sysname, "%u-1", id.bus);
