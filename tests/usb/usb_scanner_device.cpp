@@ -15,6 +15,7 @@
 #include <umockdev.h>
 
 #include "mirt_usb_ids.h"
+#include "platform/clock.h"
 
 namespace ordavel::test {
 
@@ -113,6 +114,9 @@ struct UsbScannerDevice::Impl {
     UsbIdentity identity;
     UMockdevTestbed* testbed = nullptr;
     UMockdevIoctlBase* handler = nullptr;
+    ModelTime time = ModelTime::SharedWithThisProcess;
+    uint64_t realOriginMicros = 0;   // real time when the device appeared
+    uint64_t modelOriginMicros = 0;  // the model's time then
 
     mutable std::mutex mutex;
     UsbTraffic traffic;
@@ -291,7 +295,17 @@ struct UsbScannerDevice::Impl {
         urb.actual_length = static_cast<int>(n);
     }
 
+    // The model is brought up to the real present before each transfer; it never goes back (a
+    // transfer costs the model its USB time, which may put it a little ahead).
+    void followRealTime() {
+        if (time != ModelTime::RealTime) return;
+        platform::VirtualClock& clock = scanner->clock();
+        const uint64_t now = modelOriginMicros + (platform::MonotonicMicroseconds() - realOriginMicros);
+        if (now > clock.microseconds()) clock.advanceMicroseconds(now - clock.microseconds());
+    }
+
     void bulk(usbdevfs_urb& urb, std::span<uint8_t> bytes) {
+        followRealTime();
         {
             std::lock_guard guard(mutex);
             ++(urb.endpoint == kBulkOut ? traffic.bulkOut : traffic.bulkIn);
@@ -337,7 +351,8 @@ struct UsbScannerDevice::Impl {
     }
 };
 
-UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScanner> scanner, UsbIdentity identity)
+UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScanner> scanner, UsbIdentity identity,
+                                   ModelTime time)
     : impl_(std::make_unique<Impl>()) {
     if (!UmockdevPreloaded()) {
         ADD_FAILURE() << "umockdev's preload is missing: run this program under umockdev-wrapper";
@@ -345,6 +360,9 @@ UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScann
     }
     impl_->scanner = std::move(scanner);
     impl_->identity = std::move(identity);
+    impl_->time = time;
+    impl_->realOriginMicros = platform::MonotonicMicroseconds();
+    impl_->modelOriginMicros = impl_->scanner->clock().microseconds();
     impl_->testbed = umockdev_testbed_new();
     impl_->handler = umockdev_ioctl_base_new();
     g_signal_connect(impl_->handler, "handle-ioctl", G_CALLBACK(Impl::OnIoctl), impl_.get());

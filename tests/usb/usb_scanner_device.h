@@ -52,11 +52,17 @@ struct UsbTraffic {
     uint64_t claims = 0, releases = 0;
 };
 
+// Whose time the model keeps. A driver in this process shares the model's virtual clock, so a page
+// costs no real time; a driver in another process (scanimage, mirt) runs on the real clock, and
+// the model must follow real time for the paper to move as far as that driver waits.
+enum class ModelTime { SharedWithThisProcess, RealTime };
+
 class UsbScannerDevice {
 public:
     // Adds the device to a fresh testbed. Fails the calling test when umockdev's preload is not
     // in this process (the test program must run under umockdev-wrapper).
-    UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScanner> scanner, UsbIdentity identity);
+    UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScanner> scanner, UsbIdentity identity,
+                     ModelTime time = ModelTime::SharedWithThisProcess);
     ~UsbScannerDevice();
     UsbScannerDevice(const UsbScannerDevice&) = delete;
     UsbScannerDevice& operator=(const UsbScannerDevice&) = delete;
