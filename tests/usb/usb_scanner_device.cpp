@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -119,6 +120,7 @@ struct UsbScannerDevice::Impl {
     uint64_t modelOriginMicros = 0;  // the model's time then
 
     mutable std::mutex mutex;
+    std::vector<UMockdevIoctlClient*> clients;  // every open of the node (held)
     UsbTraffic traffic;
     std::map<uint8_t, bool> halted;
     // Finished URBs waiting to be reaped, per open node (each open of the node is a client).
@@ -126,6 +128,27 @@ struct UsbScannerDevice::Impl {
 
     static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
         return static_cast<Impl*>(self)->handle(client);
+    }
+    static void OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+        auto* impl = static_cast<Impl*>(self);
+        std::lock_guard guard(impl->mutex);
+        impl->clients.push_back(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
+    }
+
+    // True once every open of the node has been closed. A close reaches the handler's thread a
+    // moment after the host made it, so a close just made is waited for (a short while).
+    bool hostClosedEverything() {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            {
+                std::lock_guard guard(mutex);
+                const bool open = std::any_of(clients.begin(), clients.end(), [](UMockdevIoctlClient* c) {
+                    return umockdev_ioctl_client_get_connected(c);
+                });
+                if (!open) return true;
+            }
+            platform::SleepRealMicroseconds(5000);
+        }
+        return false;
     }
     static void OnVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
         static_cast<Impl*>(self)->forget(client);
@@ -366,6 +389,7 @@ UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScann
     impl_->testbed = umockdev_testbed_new();
     impl_->handler = umockdev_ioctl_base_new();
     g_signal_connect(impl_->handler, "handle-ioctl", G_CALLBACK(Impl::OnIoctl), impl_.get());
+    g_signal_connect(impl_->handler, "client-connected", G_CALLBACK(Impl::OnConnected), impl_.get());
     g_signal_connect(impl_->handler, "client-vanished", G_CALLBACK(Impl::OnVanished), impl_.get());
     GError* error = nullptr;
     // The handler first, so the node answers as soon as the device appears.
@@ -403,6 +427,15 @@ UsbScannerDevice::UsbScannerDevice(std::shared_ptr<virtual_scanner::VirtualScann
 }
 
 UsbScannerDevice::~UsbScannerDevice() {
+    if (!impl_->hostClosedEverything()) {
+        // A host still holding the node open would wait for ever for the answers of a gone
+        // handler (umockdev's preload blocks on its socket). The device is left in place,
+        // answering, and the test fails instead of hanging.
+        ADD_FAILURE() << "the presented device went while the host still had it open";
+        static_cast<void>(impl_.release());  // deliberately kept: see above
+        return;
+    }
+    for (UMockdevIoctlClient* client : impl_->clients) g_object_unref(client);
     if (impl_->testbed != nullptr) g_object_unref(impl_->testbed);
     if (impl_->handler != nullptr) g_object_unref(impl_->handler);
     for (auto& [client, urbs] : impl_->finished) {
