@@ -49,7 +49,8 @@ public:
     virtual std::unique_ptr<RawPipe> open(const std::string& internalName) = 0;
     // Devices that are there but this user may not open (their device node refuses access), with
     // what can be known without opening them: identifiers and internal name, no descriptions.
-    // Backends whose devices are always open to their users have none.
+    // Every such device is listed (hubs and other users' devices too): pick the scanner's by
+    // identifiers (WithUsbIds). Backends whose devices are always open to their users have none.
     virtual std::vector<DeviceInfo> inaccessibleDevices() { return {}; }
 };
 
