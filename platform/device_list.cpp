@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <string>
 
 namespace ordavel::platform {
@@ -30,17 +29,6 @@ std::vector<DeviceInfo> DeviceList::devices() {
     return all;
 }
 
-std::vector<DeviceInfo> DeviceList::inaccessibleDevices() {
-    std::vector<DeviceInfo> all;
-    for (std::size_t i = 0; i < backends_.size(); ++i) {
-        for (DeviceInfo info : backends_[i]->inaccessibleDevices()) {
-            info.internalName = qualify(i, info.internalName);
-            all.push_back(std::move(info));
-        }
-    }
-    return all;
-}
-
 std::unique_ptr<RawPipe> DeviceList::open(const std::string& internalName) {
     const auto colon = internalName.find(':');
     if (colon == std::string::npos) return nullptr;
@@ -57,13 +45,6 @@ std::unique_ptr<RawPipe> DeviceList::open(const std::string& internalName) {
 bool HasUsbId(const DeviceInfo& device, std::span<const UsbDeviceId> ids) {
     if (device.usbId == UsbDeviceId{}) return false;
     return std::find(ids.begin(), ids.end(), device.usbId) != ids.end();
-}
-
-std::vector<DeviceInfo> WithUsbIds(const std::vector<DeviceInfo>& devices, std::span<const UsbDeviceId> ids) {
-    std::vector<DeviceInfo> picked;
-    std::copy_if(devices.begin(), devices.end(), std::back_inserter(picked),
-                 [ids](const DeviceInfo& device) { return HasUsbId(device, ids); });
-    return picked;
 }
 
 std::string UsbIdText(UsbDeviceId id) {

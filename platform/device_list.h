@@ -5,7 +5,6 @@
 
 #include <span>
 #include <string>
-#include <vector>
 
 #include "mirt_usb_ids.h"
 #include "platform/raw_pipe.h"
@@ -18,9 +17,6 @@ inline constexpr UsbDeviceId kScannerUsbId{MIRT_USB_VENDOR_ID, MIRT_SCANNER_PROD
 // True when the device carries one of `ids`; a device whose identifiers are unknown (0:0) carries
 // none.
 bool HasUsbId(const DeviceInfo& device, std::span<const UsbDeviceId> ids);
-
-// The devices among `devices` that carry one of `ids`, in their order.
-std::vector<DeviceInfo> WithUsbIds(const std::vector<DeviceInfo>& devices, std::span<const UsbDeviceId> ids);
 
 // "vvvv:pppp" in lower-case hexadecimal.
 std::string UsbIdText(UsbDeviceId id);

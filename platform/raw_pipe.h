@@ -47,11 +47,6 @@ public:
     virtual std::vector<DeviceInfo> devices() = 0;
     // Opens the device of that internal name in data mode; null on failure.
     virtual std::unique_ptr<RawPipe> open(const std::string& internalName) = 0;
-    // Devices that are there but this user may not open (their device node refuses access), with
-    // what can be known without opening them: identifiers and internal name, no descriptions.
-    // Every such device is listed (hubs and other users' devices too): pick the scanner's by
-    // identifiers (WithUsbIds). Backends whose devices are always open to their users have none.
-    virtual std::vector<DeviceInfo> inaccessibleDevices() { return {}; }
 };
 
 // Devices of several backends, in backend order (first added first listed).
@@ -60,8 +55,6 @@ public:
     void addBackend(std::shared_ptr<DeviceBackend> backend);
     std::vector<DeviceInfo> devices();
     std::unique_ptr<RawPipe> open(const std::string& internalName);
-    // Every backend's devices that are there but may not be opened by this user.
-    std::vector<DeviceInfo> inaccessibleDevices();
 
 private:
     std::vector<std::shared_ptr<DeviceBackend>> backends_;

@@ -182,25 +182,6 @@ public:
         return found;
     }
 
-    std::vector<DeviceInfo> inaccessibleDevices() override {
-        std::vector<DeviceInfo> found;
-        if (!started()) return found;
-        UsbDeviceListing list(session_->context());
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            libusb_device_descriptor descriptor{};
-            if (libusb_get_device_descriptor(list[i], &descriptor) != 0) continue;
-            // The descriptor comes from sysfs, readable by all; only the open needs the node.
-            libusb_device_handle* handle = nullptr;
-            const int rc = libusb_open(list[i], &handle);
-            if (rc == 0) {
-                libusb_close(handle);
-                continue;
-            }
-            if (rc == LIBUSB_ERROR_ACCESS) found.push_back({{}, {}, NameOf(list[i]), IdOf(descriptor)});
-        }
-        return found;
-    }
-
     std::unique_ptr<RawPipe> open(const std::string& internalName) override {
         if (!started()) return nullptr;
         UsbDeviceListing list(session_->context());

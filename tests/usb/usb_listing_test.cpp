@@ -1,6 +1,5 @@
 // The libusb backend lists the presented device by its strings in each of its languages and by
-// its identifiers. (A node this user may not open cannot be played here: umockdev's preload
-// ends the process when it cannot reach the node's handler instead of failing the open.)
+// its identifiers.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -61,10 +60,9 @@ TEST_P(UsbListing, ListsTheDeviceByItsNamesAndIdentifiers) {
         listed.push_back({d.vendorDescription, d.deviceDescription});
         EXPECT_EQ(d.internalName, "0:usb:001:002");
         EXPECT_EQ(platform::UsbIdText(d.usbId), platform::UsbIdText({c.identity.vendor, c.identity.product}));
+        EXPECT_EQ(platform::HasUsbId(d, {&platform::kScannerUsbId, 1}), c.isTheScanner);
     }
     EXPECT_EQ(listed, c.listed);
-    EXPECT_EQ(platform::WithUsbIds(devices, {&platform::kScannerUsbId, 1}).size(), c.isTheScanner ? listed.size() : 0u);
-    EXPECT_TRUE(list.inaccessibleDevices().empty()) << "the device was opened";
 }
 
 INSTANTIATE_TEST_SUITE_P(
