@@ -1,7 +1,7 @@
 /* USB identities of the scanner and its sibling devices, used by the installer's INF files, the
  * udev access rules and the virtual scanner. Vendor 0xF1D7 is a private development number that
  * this project chose because no product is known to use it (see data/inf/README.md); change it
- * here and in data/inf together. Plain C so every part of the system can include it. */
+ * here, in data/inf and in data/udev/60-mirt.hwdb together. Plain C so every part of the system can include it. */
 #ifndef MIRT_USB_IDS_H
 #define MIRT_USB_IDS_H
 

@@ -1,6 +1,8 @@
 // The device list: devices of every backend, in backend order.
-#include "platform/raw_pipe.h"
+#include "platform/device_list.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace ordavel::platform {
@@ -38,6 +40,17 @@ std::unique_ptr<RawPipe> DeviceList::open(const std::string& internalName) {
     }
     if (index >= backends_.size()) return nullptr;
     return backends_[index]->open(internalName.substr(colon + 1));
+}
+
+bool HasUsbId(const DeviceInfo& device, std::span<const UsbDeviceId> ids) {
+    if (device.usbId == UsbDeviceId{}) return false;
+    return std::find(ids.begin(), ids.end(), device.usbId) != ids.end();
+}
+
+std::string UsbIdText(UsbDeviceId id) {
+    char text[10];
+    std::snprintf(text, sizeof text, "%04x:%04x", id.vendor, id.product);
+    return text;
 }
 
 }  // namespace ordavel::platform

@@ -1,7 +1,8 @@
 // The device set-up on Linux, over real files: present USB devices from sysfs, INF files read
 // with the INF reader, the INF store and driver folders under the Windows directory, a device
-// store of installed and root-enumerated devices, and a udev rule giving the logged-in user
-// access to each USB device a stored driver serves. Every root is configurable, so the same code
+// store of installed and root-enumerated devices, a udev rule giving the logged-in user access
+// to each USB device a stored driver serves, and a udev hardware-database file marking the
+// stored scanner drivers' devices as scanners for SANE's rules. Every root is configurable, so the same code
 // runs on the real system and in a scratch tree.
 #pragma once
 
@@ -25,6 +26,10 @@ struct PosixSetupRoots {
     std::string udevRulesDirectory;  // $MIRT_UDEV_RULES_DIR, else /etc/udev/rules.d
     // $MIRT_UDEVADM (empty: no reload), else "udevadm" from the PATH.
     std::optional<std::string> udevadm;
+    // $MIRT_UDEV_HWDB_DIR, else /etc/udev/hwdb.d (empty: no hardware-database file).
+    std::string udevHwdbDirectory;
+    // $MIRT_SYSTEMD_HWDB (empty: the database is not compiled), else "systemd-hwdb" from the PATH.
+    std::optional<std::string> systemdHwdb;
 
     static PosixSetupRoots FromEnvironment();
 };

@@ -27,10 +27,18 @@ public:
     virtual bool read(std::span<uint8_t> buffer, std::size_t& received) = 0;
 };
 
+// A USB device's vendor and product identifiers (idVendor, idProduct of its device descriptor).
+struct UsbDeviceId {
+    uint16_t vendor = 0;
+    uint16_t product = 0;
+    bool operator==(const UsbDeviceId&) const = default;
+};
+
 struct DeviceInfo {
     std::u16string vendorDescription;  // e.g. the USB manufacturer string
     std::u16string deviceDescription;  // e.g. the USB product string
     std::string internalName;          // backend-specific name used to open the device
+    UsbDeviceId usbId{};               // 0:0 where the backend does not know it (not on USB)
 };
 
 class DeviceBackend {

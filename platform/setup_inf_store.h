@@ -1,8 +1,9 @@
 // The INF store under the Windows directory ("inf/"): INF files copied in as the next free
 // oemN.inf with an oemN.PNF beside it that records where they came from, and the udev rule that
-// gives the logged-in user access to every USB hardware identifier a stored INF serves. That
-// rule is the Linux meaning of an installed driver: the user-space driver needs nothing from the
-// kernel but access to the device node.
+// gives the logged-in user access to every USB hardware identifier a stored INF serves, with a
+// hardware-database file that marks the stored scanner drivers' devices as scanners for SANE's
+// rules (which give them to the "scanner" group as well). That access is the Linux meaning of an
+// installed driver: the user-space driver needs nothing from the kernel but the device node.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,11 @@ std::vector<std::string> ModelHardwareIds(const InfFile& inf);
 struct AccessRules {
     std::string rulesDirectory;          // where the rule file lives
     std::optional<std::string> udevadm;  // program that reloads the rules; none: no reload
+    // Where the hardware-database file marking stored scanner drivers' devices as scanners lives
+    // (empty: none is written), and the program that compiles the database after it changed
+    // (none or empty: not compiled).
+    std::string hwdbDirectory;
+    std::optional<std::string> hwdbUpdate;
 };
 
 class InfStore {
@@ -43,11 +49,14 @@ public:
     // Removes a stored INF and its PNF (used to undo a stage whose rule could not be written).
     void unstage(const std::string& path);
 
-    // Rewrites the access rule from the INFs now in the store; reloads udev when it changed.
+    // Rewrites the access rule and the scanners' hardware-database file from the INFs now in
+    // the store (the database lists the devices of the scanner drivers, class "Image"); compiles
+    // the database when its file changed and reloads udev when either changed.
     bool syncAccessRules(uint32_t& error);
 
     static std::string PnfPathOf(const std::string& infPath);
     static constexpr const char* kRuleFileName = "70-mirt-installed-drivers.rules";
+    static constexpr const char* kHwdbFileName = "60-mirt-installed-drivers.hwdb";
 
 private:
     std::string directory_;

@@ -62,7 +62,7 @@ SANE_Status Backend::init(const std::string& saneConfigDir) {
         devices_.push_back({"virtual" + std::to_string(i), "Sheet Scanner (virtual)", config_.virtualScanners[i]});
         log_.say(LogLevel::Info, "mirt:" + devices_.back().name + " is the virtual scanner of " + config_.virtualScanners[i]);
     }
-    if (ScannerAttached(tempDir_)) {
+    if (!AttachedScanners(tempDir_, config_.usbIds).empty()) {
         devices_.push_back({"usb", "Sheet Scanner", {}});
         RecordRealScanner(tempDir_);  // mirt then never stands in its demonstration scanner for it
     } else if (const std::string problem = ScannerAccessProblem(); !problem.empty()) {

@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/raw_pipe.h"
+
 namespace mirt::sane_backend {
 
-struct UsbId {
-    uint16_t vendor = 0;
-    uint16_t product = 0;
-};
+using UsbId = ordavel::platform::UsbDeviceId;
 
 struct BackendConfig {
-    std::vector<UsbId> usbIds;                 // "usb 0xVVVV 0xPPPP"
+    // "usb 0xVVVV 0xPPPP": when there are any, the backend offers only USB scanners with one of
+    // these identifiers; a scanner must also carry the description's strings, which the driver
+    // opens it by. With none, the strings alone decide, so an attached scanner needs no line.
+    std::vector<UsbId> usbIds;
     std::vector<std::string> virtualScanners;  // "virtual PATH"
     std::string driverPath;                    // "driver PATH"
 };

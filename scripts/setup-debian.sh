@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config git clang ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libusb-1.0-0-dev libpng-dev libtiff-dev libcli11-dev
-  libumockdev-dev umockdev libsane-dev
+  libumockdev-dev umockdev libsane-dev udev
   sane-utils poppler-utils libhpdf-dev libjpeg-dev qpdf tmux
   # The Windows build (scripts/build-windows.sh) and its tests under wine; wine32 is the i386
   # package, so the i386 architecture is added first.

@@ -94,6 +94,10 @@ PosixSetupRoots PosixSetupRoots::FromEnvironment() {
     roots.udevRulesDirectory = EnvOr("MIRT_UDEV_RULES_DIR", "/etc/udev/rules.d");
     const char* udevadm = std::getenv("MIRT_UDEVADM");
     roots.udevadm = udevadm != nullptr ? std::string(udevadm) : std::string("udevadm");
+    // The administrator's folder: the packaged entry (cmake --install) lives under lib/udev.
+    roots.udevHwdbDirectory = EnvOr("MIRT_UDEV_HWDB_DIR", "/etc/udev/hwdb.d");
+    const char* hwdb = std::getenv("MIRT_SYSTEMD_HWDB");
+    roots.systemdHwdb = hwdb != nullptr ? std::string(hwdb) : std::string("systemd-hwdb");
     return roots;
 }
 
@@ -104,7 +108,8 @@ std::shared_ptr<DeviceSetup> CreateDeviceSetup() {
 PosixDeviceSetup::PosixDeviceSetup(PosixSetupRoots roots)
     : roots_(std::move(roots)),
       devices_(roots_.deviceStore),
-      infStore_(setup_files::JoinPath(roots_.windowsDirectory, "inf"), {roots_.udevRulesDirectory, roots_.udevadm}) {}
+      infStore_(setup_files::JoinPath(roots_.windowsDirectory, "inf"),
+                {roots_.udevRulesDirectory, roots_.udevadm, roots_.udevHwdbDirectory, roots_.systemdHwdb}) {}
 
 PosixDeviceSetup::~PosixDeviceSetup() = default;
 

@@ -12,6 +12,7 @@
 #include "platform/inf_file.h"
 #include "platform/setup_errors.h"
 #include "platform/setup_files.h"
+#include "platform/usb_hwdb.h"
 
 extern char** environ;
 
@@ -58,7 +59,7 @@ void ForEachModelLine(const InfFile& inf, Visit visit) {
     }
 }
 
-bool RunUdevadm(const std::string& program, std::vector<std::string> args) {
+bool RunProgram(const std::string& program, std::vector<std::string> args) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -70,6 +71,30 @@ bool RunUdevadm(const std::string& program, std::vector<std::string> args) {
         if (errno != EINTR) return false;
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Makes the file `name` in `directory` hold `text`, or removes it when `text` is empty;
+// `changed` tells whether it had to.
+bool SyncFile(const std::string& directory, const char* name, const std::string& text, bool& changed,
+              uint32_t& error) {
+    changed = false;
+    const std::string path = setup_files::JoinPath(directory, name);
+    uint32_t readError = 0;
+    const auto current = setup_files::ReadFile(path, kInfLimit, readError);
+    if (text.empty()) {
+        if (!current) return true;
+        if (::unlink(path.c_str()) != 0) {
+            error = setup_files::ErrorFromErrno(errno);
+            return false;
+        }
+        changed = true;
+        return true;
+    }
+    if (current && *current == text) return true;
+    if (!setup_files::MakeDirectories(directory, error)) return false;
+    if (!setup_files::WriteFileAtomically(path, text, false, error)) return false;
+    changed = true;
+    return true;
 }
 
 }  // namespace
@@ -145,46 +170,54 @@ void InfStore::unstage(const std::string& path) {
 
 bool InfStore::syncAccessRules(uint32_t& error) {
     std::set<std::pair<std::string, std::string>> devices;
+    std::vector<UsbDeviceId> scanners;
     for (const auto& name : setup_files::ListFiles(directory_, "*.inf")) {
         uint32_t ignored = 0;
         const auto text = setup_files::ReadFile(setup_files::JoinPath(directory_, name), kInfLimit, ignored);
         if (!text) continue;
         const auto inf = InfFile::Parse(*text);
         if (!inf || !inf->isWin4Style()) continue;
+        const bool scannerDriver = EqualsIgnoringCase(inf->value("Version", "Class").value_or(""), "Image");
         for (const auto& id : ModelHardwareIds(*inf)) {
-            if (auto vp = UsbVendorProduct(id)) devices.insert(*vp);
+            const auto vp = UsbVendorProduct(id);
+            if (!vp) continue;
+            devices.insert(*vp);
+            const UsbDeviceId usbId{static_cast<uint16_t>(std::stoul(vp->first, nullptr, 16)),
+                                    static_cast<uint16_t>(std::stoul(vp->second, nullptr, 16))};
+            if (scannerDriver && std::find(scanners.begin(), scanners.end(), usbId) == scanners.end()) {
+                scanners.push_back(usbId);
+            }
         }
     }
-    const std::string rulePath = setup_files::JoinPath(rules_.rulesDirectory, kRuleFileName);
-    uint32_t readError = 0;
-    const auto current = setup_files::ReadFile(rulePath, kInfLimit, readError);
-    bool changed = false;
-    if (devices.empty()) {
-        if (current) {
-            if (::unlink(rulePath.c_str()) != 0) {
-                error = setup_files::ErrorFromErrno(errno);
-                return false;
-            }
-            changed = true;
-        }
-    } else {
-        std::string text =
-            "# Written by the Mirt driver installer from the drivers in its INF store; do not edit.\n"
-            "# Gives the logged-in user access to each device a stored driver serves.\n";
+    std::string rule;
+    if (!devices.empty()) {
+        rule = "# Written by the Mirt driver installer from the drivers in its INF store; do not edit.\n"
+               "# Gives the logged-in user access to each device a stored driver serves.\n";
         for (const auto& [vendor, product] : devices) {
-            text += "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"" + vendor +
+            rule += "SUBSYSTEM==\"usb\", ENV{DEVTYPE}==\"usb_device\", ATTR{idVendor}==\"" + vendor +
                     "\", ATTR{idProduct}==\"" + product + "\", TAG+=\"uaccess\"\n";
         }
-        if (!current || *current != text) {
-            if (!setup_files::MakeDirectories(rules_.rulesDirectory, error)) return false;
-            if (!setup_files::WriteFileAtomically(rulePath, text, false, error)) return false;
-            changed = true;
-        }
     }
-    // A failed reload leaves the rule in place for the next boot or plug-in; it is not an error.
-    if (changed && rules_.udevadm && !rules_.udevadm->empty()) {
-        if (RunUdevadm(*rules_.udevadm, {"control", "--reload"})) {
-            RunUdevadm(*rules_.udevadm, {"trigger", "--action=change", "--subsystem-match=usb"});
+    bool ruleChanged = false;
+    if (!SyncFile(rules_.rulesDirectory, kRuleFileName, rule, ruleChanged, error)) return false;
+    bool hwdbChanged = false;
+    if (!rules_.hwdbDirectory.empty()) {
+        std::string hwdb;
+        if (!scanners.empty()) {
+            hwdb = "# Written by the Mirt driver installer from the scanner drivers in its INF store; do not edit.\n"
+                   "# Marks their devices as scanners: SANE's rules give them to the seat's user and the\n"
+                   "# \"scanner\" group.\n\n" +
+                   ScannerHwdbEntries(scanners);
+        }
+        if (!SyncFile(rules_.hwdbDirectory, kHwdbFileName, hwdb, hwdbChanged, error)) return false;
+    }
+    // The database is compiled before udev reloads, so the reloaded rules see the new entries. A
+    // failed compile or reload (or a system without the programs) leaves the files in place for
+    // the next boot or plug-in; it is not an error.
+    if (hwdbChanged && rules_.hwdbUpdate && !rules_.hwdbUpdate->empty()) RunProgram(*rules_.hwdbUpdate, {"update"});
+    if ((ruleChanged || hwdbChanged) && rules_.udevadm && !rules_.udevadm->empty()) {
+        if (RunProgram(*rules_.udevadm, {"control", "--reload"})) {
+            RunProgram(*rules_.udevadm, {"trigger", "--action=change", "--subsystem-match=usb"});
         }
     }
     return true;

@@ -91,6 +91,10 @@ std::string NameOf(libusb_device* device) {
     return name;
 }
 
+UsbDeviceId IdOf(const libusb_device_descriptor& descriptor) {
+    return {descriptor.idVendor, descriptor.idProduct};
+}
+
 uint64_t MonotonicMs() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
@@ -171,7 +175,9 @@ public:
             libusb_close(handle);
             // Listed once per language with names of its own, so the description finds the
             // device in whichever of its languages it names it.
-            for (const UsbNames& n : names) found.push_back({n.manufacturer, n.product, NameOf(list[i])});
+            for (const UsbNames& n : names) {
+                found.push_back({n.manufacturer, n.product, NameOf(list[i]), IdOf(descriptor)});
+            }
         }
         return found;
     }

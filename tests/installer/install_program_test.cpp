@@ -86,11 +86,15 @@ TEST(InstallerProgram, ScannerPresentGetsItsDriverAndAccessUntilRemoved) {
     EXPECT_NE(record.find("Class=Image\n"), std::string::npos);
     EXPECT_NE(tree.ruleFile().find("ATTR{idProduct}==\"5c01\""), std::string::npos);
     EXPECT_EQ(tree.ruleFile().find("0b03"), std::string::npos);
+    // The scanner, and only it, is marked as one for SANE's access rules.
+    EXPECT_NE(tree.hwdbFile().find("\nusb:vF1D7p5C01*\n libsane_matched=yes\n"), std::string::npos) << tree.hwdbFile();
+    EXPECT_EQ(tree.hwdbFile().find("0B03"), std::string::npos);
 
     EXPECT_EQ(tree.run("55").exitCode, 0);
     EXPECT_TRUE(tree.files("win/devices").empty());
     EXPECT_TRUE(tree.files("win/inf").empty());
     EXPECT_EQ(tree.ruleFile(), "");
+    EXPECT_TRUE(tree.files("hwdb").empty());
 }
 
 TEST(InstallerProgram, RootDeviceIsCreatedOnceAndRemovedByItsRemoval) {
@@ -222,19 +226,24 @@ TEST(InstallerProgram, OddSysfsEntriesAreSkipped) {
     EXPECT_EQ(tree.files("win/devices"), std::vector<std::string>{"USB#VID_F1D7&PID_0B02#1-5.device"});
 }
 
-TEST(InstallerProgram, RulesAreReloadedOnlyWhenTheyChange) {
+// Both programs write what they were asked into one log, so the order shows too.
+TEST(InstallerProgram, RulesAndTheHardwareDatabaseAreReloadedOnlyWhenTheyChange) {
     InstallerTree tree;
-    tree.write("udevadm", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/udevadm.log\"\n");
-    std::filesystem::permissions(tree.path("udevadm"), std::filesystem::perms::owner_all);
-    const std::string environment = "MIRT_UDEVADM='" + tree.path("udevadm") + "'";
+    for (const char* program : {"udevadm", "systemd-hwdb"}) {
+        tree.write(program, std::string("#!/bin/sh\necho ") + program + " \"$@\" >> \"$(dirname \"$0\")/udev.log\"\n");
+        std::filesystem::permissions(tree.path(program), std::filesystem::perms::owner_all);
+    }
+    const std::string environment =
+        "MIRT_UDEVADM='" + tree.path("udevadm") + "' MIRT_SYSTEMD_HWDB='" + tree.path("systemd-hwdb") + "'";
+    const std::string reload = "udevadm control --reload\nudevadm trigger --action=change --subsystem-match=usb\n";
     tree.run("5", environment);
-    tree.run("5", environment);  // the same INF again: the rule stays as it was
-    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udevadm.log")),
-              "control --reload\ntrigger --action=change --subsystem-match=usb\n");
+    tree.run("5", environment);  // the same INF again: rule and database stay as they were
+    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udev.log")), "systemd-hwdb update\n" + reload);
+    tree.run("2", environment);  // not a scanner's driver: the rule changes, the database does not
+    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udev.log")), "systemd-hwdb update\n" + reload + reload);
     tree.run("55", environment);
-    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udevadm.log")),
-              "control --reload\ntrigger --action=change --subsystem-match=usb\n"
-              "control --reload\ntrigger --action=change --subsystem-match=usb\n");
+    EXPECT_EQ(ordavel::test::ReadWholeFile(tree.path("udev.log")),
+              "systemd-hwdb update\n" + reload + reload + "systemd-hwdb update\n" + reload);
 }
 
 // A store the installer cannot write to: a folder without write permission (for users other

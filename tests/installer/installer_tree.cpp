@@ -15,7 +15,7 @@ namespace installer::test {
 namespace fs = std::filesystem;
 
 InstallerTree::InstallerTree() : dir_("installer") {
-    for (const char* sub : {"bin", "win", "sys/bus/usb/devices", "rules"}) fs::create_directories(path(sub));
+    for (const char* sub : {"bin", "win", "sys/bus/usb/devices", "rules", "hwdb"}) fs::create_directories(path(sub));
     // The program takes its INF files from its own directory, so it runs from a copy beside them.
     fs::copy_file(ordavel::test::BinaryDir() + "/bin/install", bin("install"));
     for (const auto& entry : fs::directory_iterator(ordavel::test::DataDir() + "/inf")) {
@@ -25,7 +25,8 @@ InstallerTree::InstallerTree() : dir_("installer") {
 
 InstallerRun InstallerTree::run(const std::string& arguments, const std::string& environment) const {
     const std::string command = "env MIRT_WINDIR='" + windows() + "' MIRT_SYSFS='" + path("sys") +
-                                "' MIRT_UDEV_RULES_DIR='" + path("rules") + "' MIRT_UDEVADM= " + environment + " '" + bin("install") +
+                                "' MIRT_UDEV_RULES_DIR='" + path("rules") + "' MIRT_UDEVADM= MIRT_UDEV_HWDB_DIR='" +
+                                path("hwdb") + "' MIRT_SYSTEMD_HWDB= " + environment + " '" + bin("install") +
                                 "' " + arguments + " > '" + path("out.txt") + "' 2> '" + path("err.txt") + "'";
     InstallerRun result;
     const int status = std::system(command.c_str());
@@ -60,6 +61,11 @@ std::vector<std::string> InstallerTree::files(const std::string& relativeDirecto
 std::string InstallerTree::ruleFile() const {
     const std::string rule = path("rules/70-mirt-installed-drivers.rules");
     return fs::exists(rule) ? ordavel::test::ReadWholeFile(rule) : std::string();
+}
+
+std::string InstallerTree::hwdbFile() const {
+    const std::string hwdb = path("hwdb/60-mirt-installed-drivers.hwdb");
+    return fs::exists(hwdb) ? ordavel::test::ReadWholeFile(hwdb) : std::string();
 }
 
 std::string LogOf(const std::vector<std::string>& lines) {

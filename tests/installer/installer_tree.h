@@ -1,5 +1,6 @@
 // A scratch tree for the built installer: the program and its INF files in bin/, a Windows
-// directory, a sysfs tree, a udev rules folder; runs the program there and reads what it wrote.
+// directory, a sysfs tree, udev rules and hardware-database folders; runs the program there and
+// reads what it wrote.
 #pragma once
 
 #include <string>
@@ -30,6 +31,7 @@ public:
     void write(const std::string& relative, const std::string& content) const;
     std::vector<std::string> files(const std::string& relativeDirectory) const;
     std::string ruleFile() const;  // empty when there is none
+    std::string hwdbFile() const;  // the scanners' hardware-database file; empty when there is none
 
 private:
     ordavel::test::ScratchDir dir_;

@@ -129,7 +129,10 @@ std::string ScanimageDesk::environment() const {
 #ifdef MIRT_SANITIZER_PRELOAD
     // The programs are Debian's, the backend and driver sanitized: their runtimes come first.
     // Leaks of the programs themselves are not this project's to judge.
-    variables += " LD_PRELOAD='" MIRT_SANITIZER_PRELOAD "' ASAN_OPTIONS=detect_leaks=0";
+    // A preload this program runs with (umockdev's, for a device it presents) follows them.
+    const char* inherited = std::getenv("LD_PRELOAD");
+    variables += " LD_PRELOAD='" MIRT_SANITIZER_PRELOAD + std::string(inherited != nullptr && *inherited != '\0' ? ":" : "") +
+                 (inherited != nullptr ? inherited : "") + "' ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0";
 #endif
     return variables;
 }

@@ -116,6 +116,8 @@ TEST_F(Scanimage, InstalledBackendIsFoundThroughDllD) {
     const std::string etc = desk_.file("prefix") + "/etc/sane.d";
     ASSERT_TRUE(fs::exists(etc + "/dll.d/mirt"));
     ASSERT_TRUE(fs::exists(desk_.file("prefix") + "/share/man/man5/sane-mirt.5"));
+    // The scanner's access: the hardware-database entry where udev reads packaged ones.
+    EXPECT_TRUE(fs::exists(desk_.file("prefix") + "/lib/udev/hwdb.d/60-mirt.hwdb"));
     std::ofstream(etc + "/dll.conf") << "# nothing: dll.d names the backends\n";
     std::ofstream(etc + "/mirt.conf", std::ios::app) << "virtual " << desk_.scannerConfig() << "\n";
     desk_.load({"chart"});

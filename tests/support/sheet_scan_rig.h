@@ -49,10 +49,15 @@ struct ScannedPage {
     }
 };
 
+// How the driver reaches the rig's scanner: through the in-process backend, or through devices
+// the test adds itself (the scanner presented as a USB device, say).
+enum class RigAttachment { InProcess, ByTest };
+
 class SheetScanRig {
 public:
     // The reference scanner with `sheets` in its feeder (the first at the ready position).
-    explicit SheetScanRig(std::vector<virtual_scanner::SheetConfig> sheets, const std::string& tag = "sheet");
+    explicit SheetScanRig(std::vector<virtual_scanner::SheetConfig> sheets, const std::string& tag = "sheet",
+                          RigAttachment attachment = RigAttachment::InProcess);
     ~SheetScanRig();
 
     static virtual_scanner::SheetConfig Chart(std::optional<double> lengthInches = std::nullopt);
@@ -60,6 +65,7 @@ public:
     DriverContext& ctx() { return scratch_.ctx(); }
     TestContext& scratch() { return scratch_; }
     virtual_scanner::VirtualScanner& scanner() { return *scanner_; }
+    const std::shared_ptr<virtual_scanner::VirtualScanner>& sharedScanner() const { return scanner_; }
 
     // ScanSetScanParams twice as the client does (scan order to configure, then the request's
     // own line order).
@@ -87,10 +93,21 @@ public:
     // 1 when the paper-empty check says no sheet is at the sensors, 0 when one is, -1 on failure.
     int32_t PaperEmpty();
     int32_t Stop();
+    // A test whose fault cuts commands short (a partial OUT transfer) lets the chip see the
+    // truncated commands; the rig otherwise fails a test whose chip saw a malformed one.
+    void tolerateProtocolErrors() { tolerateProtocolErrors_ = true; }
 
 private:
     TestContext scratch_;
     std::shared_ptr<virtual_scanner::VirtualScanner> scanner_;
+    bool tolerateProtocolErrors_ = false;
 };
+
+// How a grey page follows the paper: the correlation of its values with the reflectance (0 when
+// too few points of the page lie on paper to tell).
+double GreyAgreement(SheetScanRig& rig, const ScannedPage& page, const ScanRequest& r);
+// The share of pixels a black-and-white page gets right where the paper is clearly ink or
+// clearly paper around the point (edges of shapes are left out).
+double BlackWhiteAgreement(SheetScanRig& rig, const ScannedPage& page, const ScanRequest& r);
 
 }  // namespace ordavel::test

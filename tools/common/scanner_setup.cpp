@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/device_list.h"
 #include "platform/background_process.h"
 #include "platform/process.h"
 #include "platform/profile.h"
@@ -83,20 +84,28 @@ bool SameText(const std::u16string& a, const std::string& b) {
 
 }  // namespace
 
-bool ScannerAttached(const std::string& tempDir) {
+std::vector<ordavel::platform::DeviceInfo> AttachedScanners(const std::string& tempDir,
+                                                            std::span<const ordavel::platform::UsbDeviceId> usbIds) {
+    std::vector<ordavel::platform::DeviceInfo> found;
     const std::string def = (fs::path(tempDir) / "Mirt.def").string();
     const std::string file = ordavel::platform::ReadProfileString(def, "SETUP", "ScannerFile").value_or("");
-    if (file.empty()) return false;
+    if (file.empty()) return found;
     const std::string description = (fs::path(tempDir) / file).string();
     const std::string vendor = DescriptionValue(description, "File Settings", "USB_Manufacturer");
     const std::string product = DescriptionValue(description, "File Settings", "USB_Device");
     auto usb = ordavel::platform::MakeUsbDeviceBackend();
-    if (!usb) return false;
+    if (!usb) return found;
     for (const auto& device : usb->devices()) {
-        if (SameText(device.vendorDescription, vendor) && SameText(device.deviceDescription, product)) return true;
+        if (!SameText(device.vendorDescription, vendor) || !SameText(device.deviceDescription, product)) continue;
+        if (!usbIds.empty() && !ordavel::platform::HasUsbId(device, usbIds)) continue;
+        const bool listed = std::any_of(found.begin(), found.end(),
+                                        [&](const auto& d) { return d.internalName == device.internalName; });
+        if (!listed) found.push_back(device);
     }
-    return false;
+    return found;
 }
+
+bool ScannerAttached(const std::string& tempDir) { return !AttachedScanners(tempDir).empty(); }
 
 namespace {
 

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "driver/calibration/stored_calibration.h"
+#include "platform/raw_pipe.h"
 
 namespace mirt {
 
@@ -26,6 +29,12 @@ bool PrepareDriverFiles(const std::string& tempDir, const std::string& dataDir, 
 // What the driver's temporary directory holds of a calibration (shared with the driver).
 using ordavel::calibration::InspectStoredCalibration;
 using ordavel::calibration::StoredCalibration;
+
+// The attached USB scanners: devices with the description's manufacturer and product strings
+// (what the driver opens its scanner by) and, when `usbIds` is not empty, one of those
+// identifiers. Each device once, in its first language's names.
+std::vector<ordavel::platform::DeviceInfo> AttachedScanners(const std::string& tempDir,
+                                                            std::span<const ordavel::platform::UsbDeviceId> usbIds = {});
 
 // True when a USB scanner with the description's manufacturer and product strings is attached.
 bool ScannerAttached(const std::string& tempDir);

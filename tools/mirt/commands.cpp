@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/device_list.h"
 #include "platform/process.h"
 #include "tools/common/driver_status.h"
 #include "tools/common/scanner_setup.h"
@@ -348,8 +349,9 @@ int RunDevices(const CommonOptions& common) {
         return Fail(error.empty() ? "no usable temporary directory" : error, kExitSetup);
     }
     int listed = 0;
-    if (ScannerAttached(tempDir)) {
-        std::printf("device `usb' is an attached sheet-fed scanner\n");
+    if (const auto attached = AttachedScanners(tempDir); !attached.empty()) {
+        std::printf("device `usb' is an attached sheet-fed scanner (USB %s)\n",
+                    ordavel::platform::UsbIdText(attached.front().usbId).c_str());
         ++listed;
     }
     const std::string configured = ordavel::platform::GetEnvironment("MIRT_VIRTUAL_SCANNER");
