@@ -49,8 +49,8 @@ std::optional<PaperSensors> VirtualScannerSensorsAtStart(const std::string& conf
 //    ticket's stock, so a dark page would be taken for an empty top; and by the time enough rows
 //    have arrived to judge, the sheet has moved on.
 // A sheet at the entrance of an attached scanner is therefore scanned from where it lies (the
-// backing above its top, its tail cut by the window); pushing it into the rollers, as the
-// scanner's guide asks, gives the whole page.
+// backing above its top, its tail cut where the window ends); pushed into the rollers first,
+// it is scanned whole.
 FirstSheetPlace FirstSheetPlaceOf(const std::string& virtualConfig);
 
 enum class FirstSheetStart {
