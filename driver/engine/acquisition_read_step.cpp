@@ -13,6 +13,7 @@
 #include "driver/device/status_report.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
+#include "driver/engine/controller_wait.h"
 #include "driver/engine/line_output.h"
 #include "driver/engine/scan_setup.h"
 #include "driver/engine/sheet_watch.h"
@@ -68,31 +69,6 @@ bool StartController(DriverContext& ctx) {
     return device::WriteRegister(ctx, device::kCommand, device::kCommandIdle) &&
            device::WriteRegister(ctx, device::kCommand, device::kCommandScan);
 }
-
-// How long the controller may take to begin or end a scan: a controller that says it scans but
-// never fills its buffer (or never stops) would otherwise be polled for ever. Its first line
-// comes after at most the skip move, and a scan stopped by its count ends once its lines are in,
-// both within the longest move of the paper path; past that (or a minute where the description
-// gives no speed) the scan fails as a communication failure.
-class ControllerWait {
-public:
-    explicit ControllerWait(DriverContext& ctx) : ctx_(ctx), start_(ctx.clock().tickCount()) {
-        constexpr uint32_t kWaitWithoutSpeedMs = 60'000;
-        const uint32_t limitMs = device::IdleTimeLimitMs(ctx.description);
-        limit_ = limitMs != 0 ? limitMs : kWaitWithoutSpeedMs;
-    }
-    // False, with the communication text, once the time is up.
-    bool goesOn() {
-        if (ctx_.clock().tickCount() - start_ < limit_) return true;
-        device::Report(ctx_, device::kCommunicationFailedText);
-        return false;
-    }
-
-private:
-    DriverContext& ctx_;
-    uint32_t start_;
-    uint32_t limit_ = 0;
-};
 
 // Waits until data beyond the stale threshold arrives, or the engine stops or goes idle.
 bool WaitForScanToGetGoing(DriverContext& ctx, int32_t threshold) {

@@ -2,11 +2,13 @@
 // and trusted only when the samples agree, while the paper sensors are watched for the sheet's
 // end.
 #include <algorithm>
+#include <optional>
 
 #include "driver/description/register_programming.h"
 #include "driver/device/controller_registers.h"
 #include "driver/device/transport.h"
 #include "driver/engine/acquisition_steps.h"
+#include "driver/engine/controller_wait.h"
 #include "driver/engine/sheet_watch.h"
 #include "driver/interface/driver_context.h"
 
@@ -82,6 +84,9 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
     AcquisitionState& a = ctx.engine.acquisition;
     platform::Clock& clock = ctx.clock();
     int32_t retries = 0;
+    // Samples that disagree are read again at once, but not for longer than a controller can
+    // take to settle: one whose counter never agrees fails the scan as a communication failure.
+    std::optional<ControllerWait> disagreeing;
     for (;;) {
         // Once the controller has stopped giving data, what is left is read without counting.
         a.amountCounted = a.dataExpected || a.motorRunning;
@@ -90,7 +95,12 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
         uint8_t status = 0;
         if (!(afterPaperOut ? WatchAfterPaperOut(ctx) : WatchSheet(ctx, status))) return std::nullopt;
         const std::optional<int32_t> sample = AgreedSample(ctx);
-        if (!sample) continue;
+        if (!sample) {
+            if (!disagreeing) disagreeing.emplace(ctx);
+            if (!disagreeing->goesOn()) return std::nullopt;
+            continue;
+        }
+        disagreeing.reset();
         const int32_t v = *sample;
         if (v < 0) return std::nullopt;
         if (!afterPaperOut && !FollowSheet(ctx, status, v)) return std::nullopt;

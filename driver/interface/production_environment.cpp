@@ -41,17 +41,21 @@ void SayMissing(const std::string& error) {
     std::fprintf(stderr, "Ordavel: virtual scanner %s: %s\n", VirtualScannerConfig().c_str(), error.c_str());
 }
 
-// The server program: named by MIRT_VIRTUAL_SERVER, else beside the file that holds this code
-// (the driver library, or a program linking the driver), else in the "bin" folder next to that
-// file's folder (a library in "lib", programs in "bin", as in the build tree and an installed
-// prefix), else, as a last resort for a library copied out of the build tree, the build tree's
-// own program folder.
+// The server program: named by MIRT_VIRTUAL_SERVER, else found from where this process runs,
+// never from where it was built (an installed driver must not depend on a build tree that may be
+// gone, or belong to someone else). Looked for beside the file that holds this code (the driver
+// library, or a program linking the driver), then in the "bin" folder next to that file's folder
+// (a library in "lib", programs in "bin", as in the build tree and an installed prefix), then the
+// same two places for the running program (a copy of the library laid out elsewhere, as the
+// client's Windows-directory layout does, is loaded by a program that sits beside the server).
 std::string SharedScannerServerProgram() {
     static const char anchor = 0;
-    const std::string here = platform::ModuleFolderOf(&anchor);
-    std::vector<std::string> folders{here};
-    if (!here.empty()) folders.push_back(here + "/../bin");
-    folders.emplace_back(MIRT_BUILD_PROGRAM_DIR);
+    std::vector<std::string> folders;
+    for (const std::string& here : {platform::ModuleFolderOf(&anchor), platform::ExecutableDirectory()}) {
+        if (here.empty()) continue;
+        folders.push_back(here);
+        folders.push_back(here + "/../bin");
+    }
     return virtual_scanner::FindSharedScannerServer(platform::GetEnvironment("MIRT_VIRTUAL_SERVER"), folders);
 }
 

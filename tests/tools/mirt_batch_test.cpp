@@ -328,31 +328,6 @@ TEST_F(MirtBatch, StatusDevicesAndVersionAnswerInTheirExitCodes) {
 
 namespace {
 
-// cmake --install lays out programs, driver, data and manual page; the installed mirt finds its
-// driver and data from its own folder, with nothing of the build tree.
-TEST(MirtInstall, TheInstalledProgramRunsFromItsOwnTree) {
-    const fs::path root = ordavel::test::MakeScratchDir("mirt-install");
-    const std::string install = "cmake --install '" + ordavel::test::BinaryDir() + "' --prefix '" +
-                                (root / "prefix").string() + "' > /dev/null 2>&1";
-    ASSERT_EQ(std::system(install.c_str()), 0);
-    for (const char* file : {"bin/mirt", "bin/mirt-virtual-scanner", "lib/libOrdavel.so", "share/mirt/Mirt.def",
-                             "share/mirt/virtual/reference.ini", "share/man/man1/mirt.1"}) {
-        EXPECT_TRUE(fs::exists(root / "prefix" / file)) << file;
-    }
-    fs::create_directories(root / "tmp");
-    const std::string run = "cd '" + root.string() + "' && env -u MIRT_VIRTUAL_SCANNER -u MIRT_VIRTUAL_PRIVATE -u MIRT_DATA "
-                            "-u MIRT_DRIVER MIRT_STATE_DIR='" + (root / "tmp").string() + "' '" +
-                            (root / "prefix" / "bin" / "mirt").string() + "' scan --single -f png -o out > log.txt 2>&1";
-    EXPECT_EQ(std::system(run.c_str()), 0) << ReadFile(root / "log.txt").size();
-    EXPECT_TRUE(fs::exists(root / "out" / "page001.png"));
-    std::error_code ec;
-    fs::remove_all(root, ec);
-}
-
-}  // namespace
-
-namespace {
-
 struct ToneCase {
     const char* name;
     const char* arguments;

@@ -1,5 +1,6 @@
 // Runs the built mirt program as a user would, against the virtual scanner: the files it writes,
 // their sizes and formats, and its exit codes for an empty feeder, a jam and an open cover.
+#include "tests/support/param_names.h"
 #include "tests/tools/mirt_program.h"
 
 namespace {
@@ -25,10 +26,12 @@ TEST_F(MirtProgram, ScansEverySheetIntoNumberedBitmapsOfTheClientsLayout) {
 }
 
 struct FormatCase {
+    const char* name;
     const char* arguments;
     const char* file;
     std::vector<uint8_t> magic;
 };
+void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.name; }
 
 class MirtFormats : public MirtProgram, public ::testing::WithParamInterface<FormatCase> {};
 
@@ -41,9 +44,10 @@ TEST_P(MirtFormats, WritesTheRequestedFormat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MirtFormats,
-                         ::testing::Values(FormatCase{"-f png", "page001.png", {0x89, 'P', 'N', 'G'}},
-                                           FormatCase{"-f tiff", "page001.tif", {'I', 'I', 42, 0}},
-                                           FormatCase{"--bw --dpi 300 --wide", "page001.bmp", {'B', 'M'}}));
+                         ::testing::Values(FormatCase{"Png", "-f png", "page001.png", {0x89, 'P', 'N', 'G'}},
+                                           FormatCase{"Tiff", "-f tiff", "page001.tif", {'I', 'I', 42, 0}},
+                                           FormatCase{"BmpLineArt300Wide", "--bw --dpi 300 --wide", "page001.bmp", {'B', 'M'}}),
+                         ordavel::test::ReadableName{});
 
 TEST_F(MirtProgram, BlackAndWhiteAt300DpiInTheWideWindowHasTheEnlargedSize) {
     const MirtRun run = RunMirt(dir_, "scan --single --bw --dpi 300 --wide -o out", Scanner({"chart"}));

@@ -35,9 +35,22 @@ FirstSheetPlace PlaceFromSensors(const PaperSensors& sensors);
 // cannot be loaded.
 std::optional<PaperSensors> VirtualScannerSensorsAtStart(const std::string& configPath, std::string& error);
 
-// Where the first sheet of the chosen scanner waits. A virtual scanner's sensors tell; the
-// driver's exports read both sensors as one ("paper present"), so an attached scanner is taken
-// as the scan-to-file client takes it: its first sheet in the rollers.
+// Where the first sheet of the chosen scanner waits. A virtual scanner's sensors tell. For an
+// attached scanner the exports cannot, without risking the sheet, so it is taken as the
+// scan-to-file client takes it: its first sheet in the rollers. Why nothing better is sound:
+//  - ScanPaperEmpty reads both paper sensors as one ("a sheet at either"), before and after any
+//    feed, and its status text is the same for both places.
+//  - ScanFeedPaper cannot be used to probe: its short feed, finding a sheet already at sensor 1,
+//    still makes the positioning move, carrying a sheet that was in place 0.73 inch past the
+//    scan position (its top is never scanned); the full feed runs the motor at once. No export
+//    moves paper back.
+//  - The first page's data cannot tell either: a sheet scanned from the entrance begins with the
+//    backing until its leading edge reaches the scan line, but the backing reads as grey as a
+//    ticket's stock, so a dark page would be taken for an empty top; and by the time enough rows
+//    have arrived to judge, the sheet has moved on.
+// A sheet at the entrance of an attached scanner is therefore scanned from where it lies (the
+// backing above its top, its tail cut where the window ends); pushed into the rollers first,
+// it is scanned whole.
 FirstSheetPlace FirstSheetPlaceOf(const std::string& virtualConfig);
 
 enum class FirstSheetStart {

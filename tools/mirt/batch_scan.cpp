@@ -52,6 +52,7 @@ public:
         progress_.finish();
         // Every page handed over is written (or its failure known) before the batch reports.
         const bool written = writer_.finish();
+        outcome.allWritten = std::chrono::steady_clock::now();
         outcome.writerCpuSeconds = writer_.cpuSeconds();
         tellWritten();
         if (!written && outcome.exitCode == kExitOk) {
@@ -111,6 +112,7 @@ private:
                 return failure(outcome, true, status);
             }
             if (!writer_.push(std::move(page))) return outputFailure(outcome);
+            if (outcome.pages == 0) outcome.firstPageHanded = std::chrono::steady_clock::now();
             ++outcome.pages;
             tellWritten();
             if (options_.singleSheet) {

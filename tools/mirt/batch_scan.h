@@ -5,6 +5,7 @@
 // page completed before it.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ struct ScanOutcome {
     std::string message;                // for the user when exitCode is not 0
     std::vector<std::string> unsaved;   // what was not saved, and why
     double writerCpuSeconds = 0;        // the writer thread's CPU time for the batch
+    // When the first page was handed to the writer and when the last was written: the batch's
+    // steady pace lies between them, without the set-up before the first sheet.
+    std::chrono::steady_clock::time_point firstPageHanded{};
+    std::chrono::steady_clock::time_point allWritten{};
 };
 
 // Prints a line about the batch (files written, pages not saved) between pages.

@@ -7,10 +7,12 @@
 
 #include "driver/device/controller_registers.h"
 #include "driver/device/paper_path.h"
+#include "driver/device/status_report.h"
 #include "driver/engine/acquisition.h"
 #include "driver/engine/line_output.h"
 #include "driver/engine/work_file.h"
 #include "tests/driver/engine/acquisition_rig.h"
+#include "tests/support/param_names.h"
 
 namespace ordavel::engine::test {
 namespace {
@@ -63,14 +65,48 @@ TEST(Poll, RunningMotorAsksForTheNextFeed) {
     EXPECT_TRUE(rig.acq().motorRunning);
 }
 
-TEST(Poll, DisagreeingCounterSamplesArePolledAgain) {
+struct DisagreementCase {
+    const char* name;
+    std::size_t disagreeingReads;  // counter reads (three samples each) that disagree before 70s come
+    bool fails;
+};
+void PrintTo(const DisagreementCase& c, std::ostream* out) { *out << c.name; }
+
+class CounterDisagreement : public ::testing::TestWithParam<DisagreementCase> {};
+
+// Disagreeing samples are read again at once, within the paper path's longest move: 5.57 s for the
+// rig's 11.7 inch path at 3 inches a second. Each pass reads the sensors, the command and the
+// counter (three 2 ms register reads), so about 928 passes fit; a counter that keeps changing
+// longer than that fails the scan as a communication failure instead of polling for ever.
+TEST_P(CounterDisagreement, IsPolledAgainWithinTheLongestMove) {
+    const DisagreementCase& c = GetParam();
     AcquisitionRig rig;
     rig.OpenByHand(ScanJob::Sheet, 1102, 100);
     rig.pipe().SetRegister(device::kSensorStatus, 0x03);
-    rig.pipe().ScriptReads(kCounter, {5, 6, 5, 70, 70, 70});
-    EXPECT_EQ(PollAvailability(rig.ctx(), 1000), 70);
-    EXPECT_EQ(rig.pipe().ReadsOf(kCounter), 2u);
+    rig.pipe().SetRegister(device::kCommand, 3);
+    std::vector<uint8_t> samples;
+    for (std::size_t i = 0; i < c.disagreeingReads * 3; ++i) samples.push_back(i % 2 == 0 ? 5 : 6);
+    samples.insert(samples.end(), {70, 70, 70});
+    rig.pipe().ScriptReads(kCounter, samples);
+    const uint32_t before = rig.clock().tickCount();
+    const auto sample = PollAvailability(rig.ctx(), 1000);
+    const uint32_t elapsed = rig.clock().tickCount() - before;
+    if (!c.fails) {
+        EXPECT_EQ(sample, 70);
+        EXPECT_EQ(rig.pipe().ReadsOf(kCounter), c.disagreeingReads + 1);
+        return;
+    }
+    EXPECT_EQ(sample, std::nullopt);
+    EXPECT_EQ(std::string(rig.ctx().record.messageText), device::kCommunicationFailedText);
+    EXPECT_GE(elapsed, device::IdleTimeLimitMs(rig.ctx().description));
+    EXPECT_LT(elapsed, device::IdleTimeLimitMs(rig.ctx().description) + 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(Poll, CounterDisagreement,
+                         ::testing::Values(DisagreementCase{"OnceThenAgreed", 1, false},
+                                           DisagreementCase{"ForFiveSecondsThenAgreed", 830, false},
+                                           DisagreementCase{"PastTheLongestMove", 1200, true}),
+                         ordavel::test::ReadableName{});
 
 TEST(Poll, SmallPageWaitsInTenthsOfASecondUntilItIsThere) {
     AcquisitionRig rig;
