@@ -376,7 +376,11 @@ int RunDevices(const CommonOptions& common) {
         ++listed;
     }
     if (listed == 0 || !ScannerAttached(tempDir)) {
-        std::printf("device `demo' is the demonstration scanner (three sample pages), used when none is attached\n");
+        // Once a real scanner was set up here, a missing one is an error, not the demo (see
+        // MachineHadScanner): the listing says which of the two this machine does.
+        std::printf("device `demo' is the demonstration scanner (three sample pages), %s\n",
+                    MachineHadScanner(tempDir) ? "used only when chosen with -d demo"
+                                               : "used when none is attached");
     }
     return kExitOk;
 }

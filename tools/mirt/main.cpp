@@ -19,8 +19,9 @@ constexpr const char* kExitCodes =
     "and run `mirt calibrate`); 8 a page file could not be written, or the output is not usable;\n"
     "9 the driver or its files could not be prepared; 10 the stored calibration is damaged;\n"
     "11 feeder empty (no sheet scanned); 12 out of memory;\n"
-    "13 the driver refused the request; 14 status: no sheet ready; 130/143 stopped by\n"
-    "Ctrl-C/SIGTERM (the unfinished page is not saved).";
+    "13 the driver refused the request; 14 status: no sheet ready;\n"
+    "15 a scanner is attached that this user may not open (udev access: see the README);\n"
+    "130/143 stopped by Ctrl-C/SIGTERM (the unfinished page is not saved).";
 
 void AddScanOptions(CLI::App& scan, mirt::ScanCommand& c, std::string& format, std::string& mode,
                     double& gamma) {
