@@ -12,10 +12,22 @@
 
 #include "ordavel.h"
 #include "tests/support/test_context.h"
+#include "virtual/fault.h"
 #include "virtual/scanner_config.h"
 #include "virtual/virtual_scanner.h"
 
 namespace ordavel::test {
+
+// A fault that strikes each transfer of `direction` with `probability`, for the whole scan.
+inline virtual_scanner::Fault ByChance(virtual_scanner::FaultType type,
+                                       virtual_scanner::TransferDirection direction, double probability) {
+    virtual_scanner::Fault f;
+    f.type = type;
+    f.direction = direction;
+    f.probability = probability;
+    f.repeat = 0;
+    return f;
+}
 
 // The client's two windows on the 1680 x 2340 bed, at 200 dpi.
 enum class ClientWindow { Narrow, Wide };

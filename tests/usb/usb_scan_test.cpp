@@ -85,15 +85,6 @@ TEST(UsbScan, CalibratesAndScansAsTheInProcessPathDoes) {
     EXPECT_EQ(traffic.stalls, 0u);
 }
 
-vs::Fault ByChance(vs::FaultType type, vs::TransferDirection direction, double probability) {
-    vs::Fault f;
-    f.type = type;
-    f.direction = direction;
-    f.probability = probability;
-    f.repeat = 0;
-    return f;
-}
-
 struct PathCase {
     const char* name;
     std::vector<uint8_t> haltedEndpoints;  // halted just before the sheet's scan

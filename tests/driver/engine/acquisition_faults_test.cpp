@@ -20,6 +20,7 @@ namespace {
 using test::ClientScan;
 using test::ScannedPage;
 using test::SheetScanRig;
+using test::ByChance;
 namespace vs = virtual_scanner;
 
 // Every text the driver reports, in order, as the client's status callback hears it.
@@ -67,15 +68,6 @@ vs::Fault DataPortStall(uint64_t read, uint32_t repeat) {
     f.type = vs::FaultType::StallDataPort;
     f.transfer = read;
     f.repeat = repeat;
-    return f;
-}
-
-vs::Fault ByChance(vs::FaultType type, vs::TransferDirection direction, double probability) {
-    vs::Fault f;
-    f.type = type;
-    f.direction = direction;
-    f.probability = probability;
-    f.repeat = 0;
     return f;
 }
 
