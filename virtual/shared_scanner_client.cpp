@@ -2,7 +2,6 @@
 #include "virtual/shared_scanner_client.h"
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 
 #include "platform/background_process.h"
@@ -138,7 +137,8 @@ public:
         if (!link_->call(wire::Request::Read, payload, answer, kAnswerSlackMs)) return false;
         if (answer.kind != static_cast<uint8_t>(wire::Result::Ok)) return false;
         received = std::min(answer.payload.size(), buffer.size());
-        std::memcpy(buffer.data(), answer.payload.data(), received);
+        // An empty answer has no data pointer at all; copy_n of nothing needs none.
+        std::copy_n(answer.payload.begin(), received, buffer.begin());
         return true;
     }
 
