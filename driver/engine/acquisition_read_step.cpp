@@ -209,11 +209,24 @@ bool Pause(int32_t& done) {
 bool MainLoop(DriverContext& ctx, int32_t& done) {
     AcquisitionState& a = ctx.engine.acquisition;
     const bool returnAfterChunk = ReturnsAfterEachChunk(ctx);
+    // Passes that bring no data are bounded by their number as well as by the waits inside them:
+    // each costs register transfers (a millisecond or more on the bus), so this many in a row is
+    // most of a minute of a controller that answers but never gives data, whatever clock the
+    // waits run on (a working scanner's longest stretch without data is some hundreds of passes).
+    constexpr int kMostPassesWithoutData = 50'000;
+    int passesWithoutData = 0;
     for (;;) {
         if (a.done) return Finish(ctx, done, false);
         int32_t remaining = 0;
         bool reentered = false;
+        const int64_t readBefore = a.totalRead;
         if (!ReadPass(ctx, remaining, reentered)) return reentered ? false : Finish(ctx, done, false);
+        passesWithoutData = a.totalRead == readBefore ? passesWithoutData + 1 : 0;
+        if (passesWithoutData >= kMostPassesWithoutData) {
+            device::Report(ctx, device::kCommunicationFailedText);
+            a.error = true;
+            return Finish(ctx, done, false);
+        }
         if (KeepsReading(ctx, remaining, returnAfterChunk)) continue;
         if (a.bytesInBuffer > 0) HandOnBufferedData(ctx);
         if (a.delivering && !a.error) return Pause(done);

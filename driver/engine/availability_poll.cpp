@@ -86,7 +86,12 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
     int32_t retries = 0;
     // Samples that disagree are read again at once, but not for longer than a controller can
     // take to settle: one whose counter never agrees fails the scan as a communication failure.
+    // After the first few re-reads each waits a millisecond, so the wait ends on any clock, even
+    // one that reads take no time on.
+    constexpr int kImmediateRereads = 16;
     std::optional<ControllerWait> disagreeing;
+    std::optional<ControllerWait> smallPage;
+    int rereads = 0;
     for (;;) {
         // Once the controller has stopped giving data, what is left is read without counting.
         a.amountCounted = a.dataExpected || a.motorRunning;
@@ -98,9 +103,11 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
         if (!sample) {
             if (!disagreeing) disagreeing.emplace(ctx);
             if (!disagreeing->goesOn()) return std::nullopt;
+            if (++rereads > kImmediateRereads) clock.sleep(1);
             continue;
         }
         disagreeing.reset();
+        rereads = 0;
         const int32_t v = *sample;
         if (v < 0) return std::nullopt;
         if (!afterPaperOut && !FollowSheet(ctx, status, v)) return std::nullopt;
@@ -114,6 +121,10 @@ std::optional<int32_t> PollAvailability(DriverContext& ctx, int32_t pageKiB) {
         }
         if (pageKiB < kSmallPageKiB) {
             if (v >= pageKiB || !a.motorRunning) return v;
+            // A small page is all there within the longest move; a controller whose motor runs
+            // on and on without it fails the scan instead of being polled for ever.
+            if (!smallPage) smallPage.emplace(ctx);
+            if (!smallPage->goesOn()) return std::nullopt;
             clock.sleep(100);
             continue;
         }

@@ -8,9 +8,11 @@
 namespace ordavel::engine::acquisition {
 
 ControllerWait::ControllerWait(DriverContext& ctx) : ctx_(ctx), start_(ctx.clock().tickCount()) {
-    constexpr uint32_t kWaitWithoutSpeedMs = 60'000;
+    // A minute where the description gives no speed, and never longer: a description with an
+    // absurdly slow motor would otherwise make the wait as good as endless.
+    constexpr uint32_t kLongestWaitMs = 60'000;
     const uint32_t limitMs = device::IdleTimeLimitMs(ctx.description);
-    limit_ = limitMs != 0 ? limitMs : kWaitWithoutSpeedMs;
+    limit_ = limitMs != 0 && limitMs < kLongestWaitMs ? limitMs : kLongestWaitMs;
 }
 
 bool ControllerWait::goesOn() {

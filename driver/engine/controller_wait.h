@@ -3,7 +3,7 @@
 // times running, would otherwise be polled for ever. A scan's first line comes after at most the
 // skip move, a scan stopped by its count ends once its lines are in, and a counter that is
 // changing settles as soon as the motor pauses or the lines stop, all within the longest move of
-// the paper path; past that (or a minute where the description gives no speed) the scan fails as
+// the paper path; past that (or a minute where the description gives no speed, and at most a minute) the scan fails as
 // a communication failure.
 #pragma once
 

@@ -76,7 +76,8 @@ class CounterDisagreement : public ::testing::TestWithParam<DisagreementCase> {}
 
 // Disagreeing samples are read again at once, within the paper path's longest move: 5.57 s for the
 // rig's 11.7 inch path at 3 inches a second. Each pass reads the sensors, the command and the
-// counter (three 2 ms register reads), so about 928 passes fit; a counter that keeps changing
+// counter (three 2 ms register reads; from the 17th pass on, a 1 ms pause too), so about 800
+// passes fit; a counter that keeps changing
 // longer than that fails the scan as a communication failure instead of polling for ever.
 TEST_P(CounterDisagreement, IsPolledAgainWithinTheLongestMove) {
     const DisagreementCase& c = GetParam();
@@ -99,12 +100,12 @@ TEST_P(CounterDisagreement, IsPolledAgainWithinTheLongestMove) {
     EXPECT_EQ(sample, std::nullopt);
     EXPECT_EQ(std::string(rig.ctx().record.messageText), device::kCommunicationFailedText);
     EXPECT_GE(elapsed, device::IdleTimeLimitMs(rig.ctx().description));
-    EXPECT_LT(elapsed, device::IdleTimeLimitMs(rig.ctx().description) + 10);
+    EXPECT_LT(elapsed, device::IdleTimeLimitMs(rig.ctx().description) + 20) << "within one pass of the limit";
 }
 
 INSTANTIATE_TEST_SUITE_P(Poll, CounterDisagreement,
                          ::testing::Values(DisagreementCase{"OnceThenAgreed", 1, false},
-                                           DisagreementCase{"ForFiveSecondsThenAgreed", 830, false},
+                                           DisagreementCase{"ForFiveSecondsThenAgreed", 700, false},
                                            DisagreementCase{"PastTheLongestMove", 1200, true}),
                          ordavel::test::ReadableName{});
 
