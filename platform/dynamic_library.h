@@ -5,6 +5,15 @@
 
 namespace ordavel::platform {
 
+// Where this project's libraries sit relative to its programs: "../lib" on POSIX (bin/ and lib/
+// of an installed prefix, as of the build tree), beside them on Windows (where a program looks
+// for its DLLs first).
+#ifdef _WIN32
+inline constexpr const char* kLibrariesFromPrograms = ".";
+#else
+inline constexpr const char* kLibrariesFromPrograms = "../lib";
+#endif
+
 class DynamicLibrary {
 public:
     DynamicLibrary() = default;

@@ -63,6 +63,10 @@ private:
 // False with `error` when it cannot be made private (for example it belongs to someone else).
 bool PrivateRuntimeFolder(const std::string& name, std::string& folder, std::string& error);
 
+// False where the system offers no local sockets here (Windows, for now): a shared device
+// between processes cannot be had, so a virtual scanner is each process's own.
+bool LocalSocketsAvailable();
+
 // The longest path a local socket can be bound to.
 std::size_t MaxLocalSocketPath();
 

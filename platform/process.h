@@ -8,6 +8,9 @@ namespace ordavel::platform {
 
 // True when standard error is a terminal (progress is drawn only there).
 bool StderrIsTerminal();
+// Makes standard output carry bytes unchanged, for a program that writes a file there (Windows
+// would otherwise turn every newline byte into CR LF; POSIX streams are binary already).
+void UseBinaryStandardOutput();
 // Sets an environment variable for this process and the libraries it loads afterwards.
 bool SetEnvironment(const std::string& name, const std::string& value);
 std::string GetEnvironment(const std::string& name);

@@ -14,6 +14,10 @@ namespace ordavel::platform {
 // as already encoded (a file name the system gave us) and only cut, between characters.
 std::string EncodeStatusText(std::string_view text, std::size_t limit);
 
+// A status text in the system's status-text encoding back in UTF-8: what a client that matches
+// the driver's texts compares. Text that does not decode is given back unchanged.
+std::string DecodeStatusText(std::string_view text);
+
 // `text` kept in UTF-8, cut as EncodeStatusText cuts: what EncodeStatusText gives on POSIX.
 std::string CutUtf8StatusText(std::string_view text, std::size_t limit);
 

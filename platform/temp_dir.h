@@ -18,7 +18,7 @@ inline constexpr std::size_t kMaxTempPath = 260;
 // Empty when it is unusable or its path would exceed kMaxTempPath.
 std::string SystemTemporaryDirectory();
 
-// The same, with the reason when it is empty (POSIX).
+// The same, with the reason when it is empty.
 std::string SystemTemporaryDirectory(std::string& error);
 
 #if defined(_WIN32)

@@ -3,7 +3,8 @@
 # its own (64-bit, so 32-bit programs run there through WoW64 as on 64-bit Windows): the file
 # kinds and the export table of Ordavel.dll (objdump), then the test programs of each build,
 # each with a time limit, while a watchdog presses OK on any message box, then the client,
-# monitor and installer cases (scripts/windows/test-client.sh). Build first with
+# monitor and installer cases (scripts/windows/test-client.sh) and mirt.exe's
+# (scripts/windows/test-mirt.sh). Build first with
 # scripts/build-windows.sh, and the Linux build (./build) too: a sheet scanned under wine is
 # compared with the same sheet scanned there. Exit status 0 when all pass.
 #   scripts/test-windows.sh [win32|win64]...   the builds to test (default: those built)
@@ -119,6 +120,12 @@ for dir in "${builds[@]}"; do
     if timeout -k 10 900 scripts/windows/test-client.sh "$dir"; then pass "$dir client, monitor and installer"
     else fail "$dir client, monitor and installer (scripts/windows/test-client.sh)"; fi
   fi
+done
+# mirt.exe, the console program, against the Linux build's mirt (scripts/windows/test-mirt.sh).
+for dir in "${builds[@]}"; do
+  [ "$(client_of "$dir")" = 1 ] && [ -f "$dir/bin/mirt.exe" ] || continue
+  if timeout -k 10 600 scripts/windows/test-mirt.sh "$dir"; then pass "$dir mirt.exe"
+  else fail "$dir mirt.exe (scripts/windows/test-mirt.sh)"; fi
 done
 echo "test-windows: $failures failure(s)"
 [ $failures -eq 0 ]

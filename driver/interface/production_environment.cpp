@@ -10,7 +10,8 @@
 //
 // MIRT_VIRTUAL_PRIVATE=1 gives this process a scanner of its own instead, modelled in the process
 // on virtual time (a page costs no real time): what the demonstration feeder of `mirt` and tests
-// that want determinism use.
+// that want determinism use. Where the system offers no local sockets (Windows) there is no shared
+// device, and every virtual scanner is private so.
 #include "driver/interface/production_environment.h"
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 
 #include "platform/background_process.h"
 #include "platform/clock.h"
+#include "platform/local_socket.h"
 #include "platform/process.h"
 #include "platform/temp_dir.h"
 #include "platform/usb_device_backend.h"
@@ -32,7 +34,7 @@ std::string VirtualScannerConfig() { return platform::GetEnvironment("MIRT_VIRTU
 
 bool PrivateVirtualScanner() {
     const std::string value = platform::GetEnvironment("MIRT_VIRTUAL_PRIVATE");
-    return !value.empty() && value != "0";
+    return (!value.empty() && value != "0") || !platform::LocalSocketsAvailable();
 }
 
 void SayMissing(const std::string& error) {

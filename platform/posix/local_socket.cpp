@@ -198,6 +198,8 @@ bool PrivateRuntimeFolder(const std::string& name, std::string& folder, std::str
     return MakePrivateFolder(folder, error);
 }
 
+bool LocalSocketsAvailable() { return true; }
+
 std::size_t MaxLocalSocketPath() { return sizeof(sockaddr_un::sun_path) - 1; }
 
 }  // namespace ordavel::platform

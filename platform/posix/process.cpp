@@ -68,4 +68,6 @@ int RunSelf(const std::vector<std::string>& arguments, const std::vector<std::st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void UseBinaryStandardOutput() {}
+
 }  // namespace ordavel::platform

@@ -7,6 +7,8 @@ std::string EncodeStatusText(std::string_view text, std::size_t limit) {
     return CutUtf8StatusText(text, limit);
 }
 
+std::string DecodeStatusText(std::string_view text) { return std::string(text); }
+
 std::string_view StatusTextEncoding() { return "UTF-8"; }
 
 }  // namespace ordavel::platform

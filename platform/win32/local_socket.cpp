@@ -32,6 +32,8 @@ bool PrivateRuntimeFolder(const std::string&, std::string&, std::string& error) 
     return false;
 }
 
+bool LocalSocketsAvailable() { return false; }
+
 std::size_t MaxLocalSocketPath() { return 0; }
 
 }  // namespace ordavel::platform

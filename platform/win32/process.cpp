@@ -1,11 +1,13 @@
 // Process-level facilities on Windows.
 #include "platform/process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -105,6 +107,11 @@ int RunSelf(const std::vector<std::string>& arguments, const std::vector<std::st
                        ::GetExitCodeProcess(child.hProcess, &code) != 0;
     ::CloseHandle(child.hProcess);
     return ended ? static_cast<int>(code) : -1;
+}
+
+void UseBinaryStandardOutput() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace ordavel::platform

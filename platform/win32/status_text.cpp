@@ -56,6 +56,20 @@ std::string EncodeStatusText(std::string_view text, std::size_t limit) {
     return encoded;
 }
 
+std::string DecodeStatusText(std::string_view text) {
+    if (text.empty()) return {};
+    const int count = ::MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0);
+    if (count <= 0) return std::string(text);
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    ::MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::string(text);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
+
 std::string_view StatusTextEncoding() { return "GBK"; }
 
 }  // namespace ordavel::platform

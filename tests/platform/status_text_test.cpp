@@ -36,6 +36,17 @@ TEST_P(EncodedStatusText, StoresWholeCharactersWithinTheLimit) {
     const std::string stored = EncodeStatusText(c.text, c.limit);
     EXPECT_LE(stored.size(), c.limit);
     EXPECT_EQ(stored, StatusTextEncoding() == "GBK" ? c.gbk : c.utf8);
+    // A client matching the driver's texts decodes what was stored back into the driver's own:
+    // the text's beginning, whole characters, which encodes again to the same bytes.
+    const std::string decoded = DecodeStatusText(stored);
+    EXPECT_EQ(c.text.rfind(decoded, 0), 0u) << decoded;
+    EXPECT_EQ(EncodeStatusText(decoded, c.limit), stored);
+}
+
+// Bytes that are not text of the system's encoding (a stray lead byte) are given back as they are.
+TEST(DecodedStatusText, KeepsBytesThatDoNotDecode) {
+    const std::string stray = "open \xFF\x81";
+    EXPECT_EQ(DecodeStatusText(stray), stray);
 }
 
 INSTANTIATE_TEST_SUITE_P(

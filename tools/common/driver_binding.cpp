@@ -2,6 +2,7 @@
 #include "tools/common/driver_binding.h"
 
 #include "platform/process.h"
+#include "platform/windows_directory.h"
 
 namespace mirt {
 
@@ -42,7 +43,8 @@ std::string DriverBinding::statusText() const {
 std::string DefaultDriverPath() {
     const std::string fromEnvironment = ordavel::platform::GetEnvironment("MIRT_DRIVER");
     if (!fromEnvironment.empty()) return fromEnvironment;
-    return ordavel::platform::ExecutableDirectory() + "/../lib/libOrdavel.so";
+    return ordavel::platform::ExecutableDirectory() + "/" + ordavel::platform::kLibrariesFromPrograms + "/" +
+           ordavel::platform::kDriverLibraryFile;
 }
 
 }  // namespace mirt

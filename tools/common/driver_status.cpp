@@ -1,7 +1,10 @@
 // The driver's status texts, classified and put into English.
 #include "tools/common/driver_status.h"
 
+#include <cstdint>
+
 #include "driver/calibration/stored_calibration.h"
+#include "platform/status_text.h"
 
 namespace mirt {
 
@@ -102,6 +105,9 @@ std::string DriverStatus::message() const {
     return english + " (" + driverText + ")";
 }
 
+// The driver's texts arrive in the system's status-text encoding (GBK on Windows). They are
+// matched in UTF-8, the encoding of the table, and what the English repeats of them goes back
+// into the system's encoding, the one the rest of the program's output is in.
 DriverStatus DescribeDriverStatus(std::string_view statusText) {
     DriverStatus status;
     status.driverText = std::string(statusText);
@@ -110,11 +116,12 @@ DriverStatus DescribeDriverStatus(std::string_view statusText) {
         status.english = kUnknownFailure;
         return status;
     }
+    const std::string utf8 = ordavel::platform::DecodeStatusText(statusText);
     for (const KnownText& known : kKnownTexts) {
         std::string_view filled;
-        if (!Matches(known.pattern, statusText, filled)) continue;
+        if (!Matches(known.pattern, utf8, filled)) continue;
         status.statusClass = known.statusClass;
-        status.english = Fill(known.english, filled);
+        status.english = ordavel::platform::EncodeStatusText(Fill(known.english, filled), SIZE_MAX);
         return status;
     }
     // The description's and other English diagnostics say what is wrong on their own.

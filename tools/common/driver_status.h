@@ -32,7 +32,8 @@ struct DriverStatus {
     std::string message() const;
 };
 
-// The class and English text of a driver status text (UTF-8). An unknown text is Other with
+// The class and English text of a driver status text, in the system's status-text encoding as the
+// driver reports it (UTF-8 on POSIX, GBK on Windows); the English is in that encoding too. An unknown text is Other with
 // the English "the driver reported a failure".
 DriverStatus DescribeDriverStatus(std::string_view statusText);
 

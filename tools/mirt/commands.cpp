@@ -196,6 +196,7 @@ int ResolveScan(const ScanCommand& c, ResolvedScan& out) {
         return Usage("the name pattern's extension does not match --format " + std::string(ExtensionOf(*c.format)));
     }
     out.format = c.format ? *c.format : named ? *named : PageFormat::Bmp;
+    if (!FormatAvailable(out.format)) return Usage(FormatUnavailableReason(out.format));
     const bool oneFile = out.format == PageFormat::Pdf || (out.format == PageFormat::Tiff && c.multiPage);
     if (c.multiPage && out.format != PageFormat::Tiff && out.format != PageFormat::Pdf) {
         return Usage("--multipage is for TIFF (PDF files always hold the whole batch)");

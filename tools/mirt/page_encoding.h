@@ -22,6 +22,13 @@ std::optional<PageFormat> FormatNamed(std::string_view name);
 // The format a file name's extension stands for.
 std::optional<PageFormat> FormatOfFileName(std::string_view fileName);
 
+// False for a format this build of mirt was made without: a build without the image libraries
+// (the Windows build: no MinGW packages of libpng, libtiff, libjpeg or libharu) writes BMP only,
+// the scan-to-file client's own format.
+bool FormatAvailable(PageFormat format);
+// Why an unavailable format cannot be written, for the user.
+std::string FormatUnavailableReason(PageFormat format);
+
 // One page as a whole BMP, PNG or TIFF file. False with `error` set on an encoder failure.
 bool EncodePage(const PageImage& page, PageFormat format, std::vector<uint8_t>& out, std::string& error);
 

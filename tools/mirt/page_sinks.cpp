@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/process.h"
 #include "tools/mirt/batch_names.h"
 #include "tools/mirt/pdf_document.h"
 #include "tools/mirt/tiff_pages.h"
@@ -110,7 +111,7 @@ private:
 
 class StdoutSink final : public PageSink {
 public:
-    explicit StdoutSink(PageFormat format) : format_(format) {}
+    explicit StdoutSink(PageFormat format) : format_(format) { ordavel::platform::UseBinaryStandardOutput(); }
 
     bool write(const PageImage& page, std::vector<std::string>& written, std::string& error) override {
         if (page.jammed) return true;
