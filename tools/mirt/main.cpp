@@ -8,6 +8,7 @@
 #include "tools/common/page_area.h"
 #include "tools/mirt/commands.h"
 #include "tools/mirt/exit_codes.h"
+#include "tools/mirt/page_encoding.h"
 
 namespace {
 
@@ -33,7 +34,10 @@ void AddScanOptions(CLI::App& scan, mirt::ScanCommand& c, std::string& format, s
     scan.add_option("--batch-start", c.batchStart,
                     "number of the first file (refused if it or a later one exists; default: after the last)");
     scan.add_flag("--batch-print", c.batchPrint, "print the name of every file written on standard output");
-    scan.add_option("-f,--format", format, "bmp, png, tiff or pdf (default: the pattern's extension, else bmp)")
+    scan.add_option("-f,--format", format,
+                    mirt::FormatAvailable(mirt::PageFormat::Png)
+                        ? "bmp, png, tiff or pdf (default: the pattern's extension, else bmp)"
+                        : "bmp (this mirt was built without the image libraries: BMP pages only)")
         ->check(CLI::IsMember({"bmp", "png", "tiff", "tif", "pdf"}, CLI::ignore_case));
     scan.add_flag("--multipage", c.multiPage, "TIFF: one file for the whole batch (PDF always is)");
     scan.add_option("--mode", mode, "gray or lineart")->check(CLI::IsMember({"gray", "grey", "lineart"}, CLI::ignore_case));
