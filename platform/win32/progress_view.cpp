@@ -1,6 +1,9 @@
 // The progress view as the scan-to-file library's dialog resource, created modeless without
 // owner and without a dialog procedure. The caller's thread runs no message loop while it
-// scans, so the view paints what changed itself rather than waiting for a loop to do it.
+// scans, so the view paints what changed itself rather than waiting for a loop to do it, and
+// answers the dialog's messages each time it is touched: otherwise the system would mark the
+// window as not responding, it could not be moved, and another program asking for its texts
+// (WM_GETTEXT, which the owning thread must answer) would wait in vain.
 #include "platform/progress_view.h"
 
 #include <windows.h>
@@ -98,8 +101,18 @@ void ProgressView::bringToTop() {
 }
 
 void ProgressView::draw() {
-    if (native_->dialog == nullptr || !visible_) return;
-    ::RedrawWindow(native_->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (native_->dialog == nullptr) return;
+    // Only the dialog's own queued messages are taken (the caller's other windows keep theirs for
+    // its own loop); messages sent from other threads and processes are answered by any peek.
+    // Without a dialog procedure a press of OK or of the close box does nothing, as before.
+    MSG message;
+    while (::PeekMessageW(&message, native_->dialog, 0, 0, PM_REMOVE)) {
+        if (!::IsDialogMessageW(native_->dialog, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    if (visible_) ::RedrawWindow(native_->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 }  // namespace ordavel::platform
