@@ -12,8 +12,8 @@
 #   WINE_TESTS_win32, WINE_TESTS_win64   the test programs to run of that build, names without
 #                  .exe (default: every test_*.exe for win32; the C-interface test program,
 #                  test_driver_interface, for win64, the secondary target)
-#   WINE_CLIENT_win32, WINE_CLIENT_win64   1 to run the client cases for that build (default:
-#                  win32 1, win64 0)
+#   WINE_CLIENT_win32, WINE_CLIENT_win64   1 to run the client cases for that build, 0 not to
+#                  (default 1 for both)
 #   WINEPREFIX     the prefix to use (default: a fresh one, removed afterwards)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -46,7 +46,7 @@ tests_of() {
 client_of() {
   case $1 in
     build-win32) echo "${WINE_CLIENT_win32:-1}" ;;
-    build-win64) echo "${WINE_CLIENT_win64:-0}" ;;
+    build-win64) echo "${WINE_CLIENT_win64:-1}" ;;
   esac
 }
 

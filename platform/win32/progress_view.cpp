@@ -22,6 +22,21 @@ struct ProgressView::Native {
     LRESULT toBar(UINT message, WPARAM wParam, LPARAM lParam) const {
         return ::SendDlgItemMessageW(dialog, MIRT_PROGRESS_BAR, message, wParam, lParam);
     }
+
+    // Answers what was asked of the dialog since the last look.
+    void answerMessages() const {
+        if (dialog == nullptr) return;
+        // Only the dialog's own queued messages are taken (the caller's other windows keep
+        // theirs for its own loop); messages sent from other threads and processes are answered
+        // by any peek. Without a dialog procedure a press of OK or of the close box does nothing.
+        MSG message;
+        while (::PeekMessageW(&message, dialog, 0, 0, PM_REMOVE)) {
+            if (!::IsDialogMessageW(dialog, &message)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+        }
+    }
 };
 
 ProgressView::ProgressView() : native_(std::make_unique<Native>()) {}
@@ -40,6 +55,8 @@ bool ProgressView::create() {
 }
 
 void ProgressView::destroy() {
+    // Questions already asked of the dialog get their answer rather than a vanished window.
+    native_->answerMessages();
     if (native_->dialog != nullptr) ::DestroyWindow(native_->dialog);
     native_->dialog = nullptr;
     created_ = false;
@@ -92,6 +109,7 @@ void ProgressView::show() {
 }
 
 void ProgressView::hide() {
+    native_->answerMessages();
     if (native_->dialog != nullptr) ::ShowWindow(native_->dialog, SW_HIDE);
     visible_ = false;
 }
@@ -101,18 +119,10 @@ void ProgressView::bringToTop() {
 }
 
 void ProgressView::draw() {
-    if (native_->dialog == nullptr) return;
-    // Only the dialog's own queued messages are taken (the caller's other windows keep theirs for
-    // its own loop); messages sent from other threads and processes are answered by any peek.
-    // Without a dialog procedure a press of OK or of the close box does nothing, as before.
-    MSG message;
-    while (::PeekMessageW(&message, native_->dialog, 0, 0, PM_REMOVE)) {
-        if (!::IsDialogMessageW(native_->dialog, &message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
+    native_->answerMessages();
+    if (native_->dialog != nullptr && visible_) {
+        ::RedrawWindow(native_->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
-    if (visible_) ::RedrawWindow(native_->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 }  // namespace ordavel::platform

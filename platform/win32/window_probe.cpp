@@ -22,8 +22,9 @@ HWND AsWindow(ProbedWindow window) { return reinterpret_cast<HWND>(window); }
 constexpr int kMessageBoxText = 0xFFFF;
 
 // The window's text by WM_GETTEXT, which the system carries across processes but which needs the
-// owning thread to answer; a thread busy elsewhere (a scan in progress) does not, and then the
-// window's own caption is read without a message, which is what a static or button shows.
+// owning thread to answer; a thread busy elsewhere does not, and then the window's own caption is
+// read without a message, which is what a static or button shows. A window can go while its
+// thread is waited for: the read then says nothing (nullopt), never an empty text it did not have.
 std::optional<std::string> TextOf(HWND window) {
     DWORD_PTR length = 0;
     if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) != 0) {
@@ -35,9 +36,10 @@ std::optional<std::string> TextOf(HWND window) {
             return Utf8FromWide(text);
         }
     }
-    if (!::IsWindow(window)) return std::nullopt;
     wchar_t caption[1024] = {};
     const int got = ::InternalGetWindowText(window, caption, 1024);
+    // Asked after the read: a handle that went before or during it reads as empty.
+    if (!::IsWindow(window)) return std::nullopt;
     return Utf8FromWide(std::wstring_view(caption, static_cast<std::size_t>(got)));
 }
 
