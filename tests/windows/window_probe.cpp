@@ -10,6 +10,7 @@
 //     Exit 0 when a top-level window titled TITLE exists, 1 when none does.
 //   mirt-window-probe boxes TIMEOUT_MS
 //     Only the watchdog: closes message boxes until the time is up, printing each.
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -28,31 +29,47 @@ void CloseBoxes() {
     std::fflush(stdout);
 }
 
-// The control's style and the buttons' visibility, as lines; empty while the window has not
-// made the control yet.
-std::string DescribeControls(probe::ProbedWindow window, int control) {
-    const auto style = probe::ControlStyle(window, control);
-    if (!style) return {};
-    std::string lines = "control " + std::to_string(control) + ":";
-    if (*style & probe::StyleBits::multiLine) lines += " multiline";
-    if (*style & probe::StyleBits::readOnly) lines += " readonly";
-    if (*style & probe::StyleBits::autoVScroll) lines += " autovscroll";
-    if (*style & probe::StyleBits::vScroll) lines += " vscroll";
-    lines += "\n";
-    for (int button : {1, 2, 1002}) {
-        if (const auto buttonStyle = probe::ControlStyle(window, button)) {
-            lines += "button " + std::to_string(button) + ": " +
-                     ((*buttonStyle & probe::StyleBits::visible) ? "visible" : "hidden") + "\n";
+// What the watch reports of the window's controls: the watched control's style and the
+// visibility of buttons 1, 2 and 1002, each as its line when last seen. A control that is missing
+// in one look (not made yet, or already gone while the window is torn down) keeps its last line.
+class ControlLines {
+public:
+    explicit ControlLines(int control) : control_(control) {}
+
+    void look(probe::ProbedWindow window) {
+        if (const auto style = probe::ControlStyle(window, control_)) {
+            std::string line = "control " + std::to_string(control_) + ":";
+            if (*style & probe::StyleBits::multiLine) line += " multiline";
+            if (*style & probe::StyleBits::readOnly) line += " readonly";
+            if (*style & probe::StyleBits::autoVScroll) line += " autovscroll";
+            if (*style & probe::StyleBits::vScroll) line += " vscroll";
+            lines_[0] = line + "\n";
+        }
+        for (std::size_t i = 0; i < kButtons.size(); ++i) {
+            if (const auto style = probe::ControlStyle(window, kButtons[i])) {
+                lines_[i + 1] = "button " + std::to_string(kButtons[i]) + ": " +
+                                ((*style & probe::StyleBits::visible) ? "visible" : "hidden") + "\n";
+            }
         }
     }
-    return lines;
-}
+
+    std::string text() const {
+        std::string all;
+        for (const auto& line : lines_) all += line;
+        return all;
+    }
+
+private:
+    static constexpr std::array<int, 3> kButtons{1, 2, 1002};
+    int control_;
+    std::array<std::string, kButtons.size() + 1> lines_;
+};
 
 int Watch(const std::string& title, int control, uint32_t timeoutMs) {
     probe::ProbedWindow window = 0;
-    std::string described;
+    ControlLines described(control);
     std::optional<std::string> last;
-    const auto report = [&] { std::printf("%s--- text ---\n%s", described.c_str(), last.value_or("").c_str()); };
+    const auto report = [&] { std::printf("%s--- text ---\n%s", described.text().c_str(), last.value_or("").c_str()); };
     // Said first, so a test starts the program it watches only once the watch runs.
     std::printf("watching\n");
     std::fflush(stdout);
@@ -65,7 +82,7 @@ int Watch(const std::string& title, int control, uint32_t timeoutMs) {
                 return 0;
             }
             // Looked at again each time: the window can be found while it still makes its controls.
-            if (auto now = DescribeControls(window, control); !now.empty()) described = std::move(now);
+            described.look(window);
             // A window being torn down can answer with an empty text; the texts watched here only
             // ever grow, so an empty answer never replaces a text read before.
             if (auto text = probe::ControlText(window, control); text && (!text->empty() || !last)) {
