@@ -2,8 +2,6 @@
 // system carries the text across processes), styles, and message boxes closed by their OK.
 #include "platform/win32/window_probe.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -103,6 +101,5 @@ std::vector<std::string> Utf8Arguments() {
     return arguments;
 }
 
-void RawStandardOutput() { ::_setmode(::_fileno(stdout), _O_BINARY); }
 
 }  // namespace ordavel::platform::win32

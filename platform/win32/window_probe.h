@@ -29,8 +29,6 @@ void SleepMs(uint32_t milliseconds);
 // This program's arguments (without its name) in UTF-8, from the wide command line: the narrow
 // ones would have passed through the active code page.
 std::vector<std::string> Utf8Arguments();
-// Standard output passes bytes as written (no CR put before each LF).
-void RawStandardOutput();
 
 // The style bits a test asks about, as the system defines them.
 struct StyleBits {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/process.h"
 #include "platform/win32/window_probe.h"
 
 namespace probe = ordavel::platform::win32;
@@ -106,7 +107,7 @@ int Boxes(uint32_t timeoutMs) {
 }  // namespace
 
 int main() {
-    probe::RawStandardOutput();
+    ordavel::platform::UseBinaryStandardOutput();
     const auto args = probe::Utf8Arguments();
     const auto number = [&](std::size_t i) { return static_cast<uint32_t>(std::strtoul(args[i].c_str(), nullptr, 10)); };
     if (args.size() == 4 && args[0] == "watch") return Watch(args[1], std::atoi(args[2].c_str()), number(3));
