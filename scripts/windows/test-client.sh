@@ -9,21 +9,12 @@
 #   scripts/windows/test-client.sh WINDOWS_BUILD_DIR [LINUX_BUILD_DIR]
 # The scan case needs Ordavel.dll in the Windows build and a Linux build (default ./build).
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(cd "$here/../.." && pwd)
-build=$(cd "$1" && pwd)
-linux_build=${2:-$source_dir/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wine-prefix} WINEDEBUG=${WINEDEBUG:--all}
+source "$(dirname "$0")/case-setup.sh"
 # A clean start: nothing left running in the prefix from an earlier run (a monitor, say).
 timeout 30 wineserver -k > /dev/null 2>&1 || true
 "$here/wine-windir.sh" "$build" "$WINEPREFIX" > /dev/null
 
-failures=0
-passed=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok:   $*"; passed=$((passed + 1)); }
 crlf() { printf '%s\r\n' "$@"; }
-windows_path() { winepath -w "$1" 2> /dev/null; }
 # Until the probe writing to $1 has begun its watch (a first wine start can take seconds).
 wait_for_watch() { for _ in $(seq 300); do grep -q '^watching' "$1" 2> /dev/null && return 0; sleep 0.1; done; }
 

@@ -9,18 +9,8 @@
 #   - a format this build cannot write, refused before paper moves.
 #   scripts/windows/test-mirt.sh WINDOWS_BUILD_DIR [LINUX_BUILD_DIR]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-source_dir=$(cd "$here/../.." && pwd)
-build=$(cd "$1" && pwd)
-linux_build=${2:-$source_dir/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wine-prefix} WINEDEBUG=${WINEDEBUG:--all}
+source "$(dirname "$0")/case-setup.sh"
 [ -f "$WINEPREFIX/system.reg" ] || { mkdir -p "$WINEPREFIX"; timeout 120 wineboot -i > /dev/null 2>&1; }
-
-failures=0
-passed=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok:   $*"; passed=$((passed + 1)); }
-windows_path() { winepath -w "$1" 2> /dev/null; }
 
 mirt_exe=$build/bin/mirt.exe
 mirt=$linux_build/bin/mirt
