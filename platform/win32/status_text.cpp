@@ -5,23 +5,26 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace ordavel::platform {
 
 namespace {
 
 constexpr UINT kGbk = 936;
 
-std::wstring Utf16(std::string_view text, bool& valid) {
+// `text` of code page `codePage` in UTF-16; `valid` false (and nothing) where it is not text of it.
+std::wstring Utf16(std::string_view text, UINT codePage, bool& valid) {
     valid = true;
     if (text.empty()) return {};
-    const int count = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+    const int count = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                                             nullptr, 0);
     if (count <= 0) {
         valid = false;
         return {};
     }
     std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), count);
+    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), count);
     return wide;
 }
 
@@ -41,7 +44,7 @@ std::string CutEncoded(std::string_view text, std::size_t limit) {
 std::string EncodeStatusText(std::string_view text, std::size_t limit) {
     text = WithoutIncompleteLastCharacter(text);
     bool valid = true;
-    const std::wstring wide = Utf16(text, valid);
+    const std::wstring wide = Utf16(text, CP_UTF8, valid);
     if (!valid) return CutEncoded(text, limit);
     std::string encoded;
     for (std::size_t i = 0; i < wide.size();) {
@@ -57,17 +60,9 @@ std::string EncodeStatusText(std::string_view text, std::size_t limit) {
 }
 
 std::string DecodeStatusText(std::string_view text) {
-    if (text.empty()) return {};
-    const int count = ::MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0);
-    if (count <= 0) return std::string(text);
-    std::wstring wide(static_cast<std::size_t>(count), L'\0');
-    ::MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), wide.data(), count);
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string(text);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, utf8.data(), length, nullptr, nullptr);
-    return utf8;
+    bool valid = true;
+    const std::wstring wide = Utf16(text, kGbk, valid);
+    return valid ? win32::Utf8FromWide(wide) : std::string(text);
 }
 
 std::string_view StatusTextEncoding() { return "GBK"; }

@@ -101,5 +101,4 @@ std::vector<std::string> Utf8Arguments() {
     return arguments;
 }
 
-
 }  // namespace ordavel::platform::win32

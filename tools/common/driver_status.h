@@ -33,8 +33,8 @@ struct DriverStatus {
 };
 
 // The class and English text of a driver status text, in the system's status-text encoding as the
-// driver reports it (UTF-8 on POSIX, GBK on Windows); the English is in that encoding too. An unknown text is Other with
-// the English "the driver reported a failure".
+// driver reports it (UTF-8 on POSIX, GBK on Windows); the English is in that encoding too. An
+// unknown text is Other with the English "the driver reported a failure".
 DriverStatus DescribeDriverStatus(std::string_view statusText);
 
 // A calibration class refined by looking at the stored calibration in the driver's temporary
